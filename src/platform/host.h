@@ -1,0 +1,101 @@
+// The host side of the device: start-up from the environment, the program
+// entry, and what tests and tools may observe or drive. Game code does not use
+// this header except the program entry (WinMain) that it defines.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/device.h"
+
+// The game defines this, as on the handheld; the device's main() calls it.
+int WinMain(ce::HINSTANCE instance, ce::HINSTANCE previous, ce::LPWSTR commandLine, int show);
+
+namespace ce::host {
+
+struct Options {
+  int screenWidth = 480;
+  int screenHeight = 640;
+  int dpi = 0;               // 0: 96 for a 240-wide screen class, else 192
+  bool headless = true;      // no desktop window
+  bool virtualTime = true;   // GetTickCount and timers follow a clock that only AdvanceTime moves
+  std::string scriptPath;    // empty: no script
+  std::string dataDir;       // empty: from the environment
+};
+
+// Options as MELVORIA_SCREEN, MELVORIA_DPI, MELVORIA_HEADLESS, MELVORIA_SCRIPT and
+// MELVORIA_DATA_DIR say. Returns false with a message on a malformed value.
+bool OptionsFromEnvironment(Options* options, std::string* error);
+
+// Brings the device up (or resets it to nothing: no windows, timers, queue,
+// shell state, a fresh clock at 0 and a black screen). Tests call it per test.
+void Start(const Options& options);
+// Closes every window, timer, wave device and the desktop window.
+void Stop();
+const Options& CurrentOptions();
+
+// The program: the device's main() does this after Start.
+int RunProgram();
+
+// ---- the emulated screen --------------------------------------------------------
+int ScreenWidth();
+int ScreenHeight();
+// Pixels as 0x00RRGGBB, row by row.
+const std::vector<std::uint32_t>& ScreenPixels();
+std::uint32_t ScreenPixel(int x, int y);  // 0x00RRGGBB
+void Rotate();                             // swaps width and height
+bool SaveScreenshot(const std::string& path, std::string* error);  // .png or .bmp
+
+// ---- input and time -------------------------------------------------------------
+void StylusDown(int x, int y);
+void StylusMove(int x, int y);
+void StylusUp(int x, int y);
+void KeyDown(UINT vk);
+void KeyUp(UINT vk);
+void TypeText(const std::u16string& text);
+// Virtual time only: moves the clock on by ms, delivering every timer message
+// that falls due on the way (through the program's own message loop when one
+// runs; tests without a loop call PumpMessages).
+void AdvanceTime(DWORD ms);
+// Dispatches every message that is ready now, paints included; returns the count.
+int PumpMessages();
+
+// ---- observation ------------------------------------------------------------------
+// The invalid (needing paint) area of a window, as disjoint rectangles in
+// window coordinates.
+std::vector<RECT> InvalidRegion(HWND hwnd);
+struct ShellState {
+  bool taskBarHidden = false;
+  bool sipButtonHidden = false;
+  bool startIconHidden = false;
+  int fullScreenCalls = 0;
+  int activateCalls = 0;
+  int settingChangeCalls = 0;
+  HWND lastFullScreenWindow = nullptr;
+  HWND foregroundWindow = nullptr;
+};
+const ShellState& Shell();
+// Top-level windows from the bottom of the z-order to the top.
+std::vector<HWND> TopLevelWindows();
+// The message box on screen, if any (null otherwise): its text and caption.
+HWND CurrentMessageBox();
+
+// ---- wave output --------------------------------------------------------------------
+struct WaveEvent {
+  int device;       // the device's number, in opening order from 1
+  const WAVEHDR* header;
+  DWORD bytes;
+};
+// Buffers written, in order, since Start.
+std::vector<WaveEvent> WaveWrites();
+DWORD WaveOutputVolume();
+// Renders ms of the mixed output at the output rate into samples (tests with
+// the dummy driver drive the mixer by hand).
+std::vector<float> MixForTest(int frames);
+int WaveOutputRate();
+
+// ---- data folder ---------------------------------------------------------------------
+std::string DataDir();
+
+}  // namespace ce::host

@@ -1,0 +1,136 @@
+// Shared insides of the device layer: surfaces, regions, drawing contexts and
+// GDI objects. Only src/platform/ includes this; no SDL here either.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/device.h"
+
+namespace ce {
+
+// A call that reaches something the device does not provide stops loudly.
+[[noreturn]] void Unimplemented(const char* what, const char* file, int line);
+#define CE_UNIMPLEMENTED(what) ::ce::Unimplemented(what, __FILE__, __LINE__)
+
+// Pixels as 0x00RRGGBB.
+struct Surface {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+  Surface() = default;
+  Surface(int w, int h) : width(w), height(h), pixels(std::size_t(w > 0 ? w : 0) * (h > 0 ? h : 0), 0) {}
+  std::uint32_t* row(int y) { return pixels.data() + std::size_t(y) * width; }
+  const std::uint32_t* row(int y) const { return pixels.data() + std::size_t(y) * width; }
+};
+
+inline std::uint32_t ToPixel(COLORREF c) {
+  return (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) | std::uint32_t(GetBValue(c));
+}
+inline COLORREF FromPixel(std::uint32_t p) { return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255); }
+
+inline bool RectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+inline RECT Intersect(const RECT& a, const RECT& b) {
+  RECT r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+         a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+  if (RectEmpty(r)) return RECT{0, 0, 0, 0};
+  return r;
+}
+inline RECT Offset(const RECT& r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+
+// A set of disjoint rectangles.
+class Region {
+ public:
+  Region() = default;
+  explicit Region(const RECT& r) { Add(r); }
+  void Clear() { rects_.clear(); }
+  bool Empty() const { return rects_.empty(); }
+  const std::vector<RECT>& Rects() const { return rects_; }
+  void Add(const RECT& r);       // union
+  void Subtract(const RECT& r);  // difference
+  void IntersectWith(const RECT& r);
+  void IntersectWith(const Region& other);
+  void OffsetBy(int dx, int dy);
+  RECT Bounds() const;
+  bool Contains(int x, int y) const;
+
+ private:
+  std::vector<RECT> rects_;
+};
+
+enum class GdiKind { Bitmap, Brush, Pen, Font, Icon };
+
+struct GdiObject {
+  GdiKind kind;
+  bool stock = false;
+  // Bitmap / Icon
+  std::shared_ptr<Surface> surface;
+  // Brush: colour; null brush draws nothing
+  COLORREF color = 0;
+  bool nullBrush = false;
+  // Pen
+  int penStyle = PS_SOLID;
+  int penWidth = 1;
+  // Font
+  LOGFONTW logfont{};
+  void* ttf = nullptr;   // the font engine's handle, owned by text.cpp
+  int pixelSize = 0;     // pixels per em
+  bool bitmapStrike = false;
+  explicit GdiObject(GdiKind k) : kind(k) {}
+  ~GdiObject();
+};
+
+struct DeviceContext {
+  // Where the pixels go: the screen, or the bitmap selected into a memory DC.
+  Surface* target = nullptr;
+  bool memory = false;
+  HWND window = nullptr;     // for window DCs
+  // Device coordinates (0,0) map to (originX, originY) in target.
+  int originX = 0;
+  int originY = 0;
+  // Clip in target coordinates; memory DCs clip to the bitmap.
+  Region clip;
+  HBITMAP bitmap = nullptr;  // memory DCs: the selected bitmap (a 1x1 stock one at first)
+  HFONT font = nullptr;
+  HBRUSH brush = nullptr;
+  HPEN pen = nullptr;
+  COLORREF textColor = RGB(0, 0, 0);
+  COLORREF bkColor = RGB(255, 255, 255);
+  int bkMode = OPAQUE;
+  POINT penPos{0, 0};
+};
+
+// For window DCs: the clip region of the current paint, in target coordinates.
+// Implemented by gdi.cpp: makes the stock objects current in a fresh DC.
+void InitDeviceContext(DeviceContext* dc);
+// Makes sure the target and clip of a memory DC follow its selected bitmap.
+void RefreshMemoryDC(DeviceContext* dc);
+Surface& ScreenSurface();
+// Marks the screen as changed (for the presenter), in screen coordinates.
+void ScreenChanged(const RECT& r);
+
+// Text, implemented in text.cpp over the font engine.
+bool FontOpen(GdiObject* font);
+void FontClose(GdiObject* font);
+int DrawTextImpl(DeviceContext* dc, LPCWSTR text, int count, RECT* rect, UINT format);
+bool TextExtent(DeviceContext* dc, LPCWSTR text, int count, SIZE* size);
+
+// Pictures decoded from BMP bytes (1, 4, 8, 24 and 32 bits per pixel).
+std::shared_ptr<Surface> DecodeBmp(const std::uint8_t* data, std::size_t size);
+bool EncodeBmp(const Surface& s, std::vector<std::uint8_t>* out);
+bool EncodePng(const Surface& s, std::vector<std::uint8_t>* out);
+
+// Resources compiled into the program from resources/manifest.
+struct ResourceInfo {
+  std::uint32_t id;
+  const char* type;  // "BITMAP", "WAVE", "ICON", ...
+  const std::uint8_t* data;
+  std::size_t size;
+};
+const ResourceInfo* FindEmbedded(std::uint32_t id, const char* type);
+
+}  // namespace ce
