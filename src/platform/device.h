@@ -5,6 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+
+// The C library's RAND_MAX macro would turn ce::RAND_MAX below into a number.
+#undef RAND_MAX
 
 namespace ce {
 
