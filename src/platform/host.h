@@ -96,6 +96,11 @@ std::vector<float> MixForTest(int frames);
 int WaveOutputRate();
 
 // ---- data folder ---------------------------------------------------------------------
+// $MELVORIA_DATA_DIR, else $XDG_DATA_HOME/melvoria, else ~/.local/share/melvoria, read
+// from the environment at each call; absolute. The registry lives in <data>/registry/.
 std::string DataDir();
+// Tests: the next RegSetValueExW stops after writing and syncing its temporary file,
+// before the rename, as a crash there would, and fails with ERROR_WRITE_FAULT.
+void FailNextRegistryWrite();
 
 }  // namespace ce::host
