@@ -1,0 +1,14 @@
+// The popup window laid over the main window (About, export code, Help).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/device.h"
+
+// Creates and shows the popup at a logical rectangle; true when the window exists.
+// The caller sets PopupState and clears the controls flag first.
+bool CreatePopup(ce::HINSTANCE instance, std::int32_t x, std::int32_t y, std::int32_t width,
+                 std::int32_t height);
+// Registers the "PopUp" class; a second registration fails and changes nothing.
+void RegisterPopupClass(ce::HINSTANCE instance, const char16_t* className);
+ce::LRESULT PopupWindowProc(ce::HWND window, ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam);

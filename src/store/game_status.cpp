@@ -1,0 +1,3 @@
+#include "store/game_status.h"
+
+GameStatus gameStatus{};
