@@ -12,7 +12,7 @@ is less than half covered becomes exactly the key colour, everything else is
 made opaque over the picture's edge colour (its dark outline), so no edge is
 ever blended towards the key and no pink fringe can appear.
 
-Fonts (Debian packages): fonts-league-spartan, fonts-bebas-neue, fonts-dejavu-core.
+Fonts (Debian packages): fonts-league-spartan, fonts-dejavu-core.
 Usage: make_art.py [--root DIR]
 """
 
@@ -34,7 +34,7 @@ SETTINGS_GREY = "#dedfde"   # (222, 223, 222): the settings screen
 BAND_GREY = "#c6c7c6"       # (198, 199, 198): the settings title band
 BORDER_GREY = "#393839"     # (57, 56, 57): the settings border
 
-REQUIRED_FONTS = ["League Spartan", "Bebas Neue", "DejaVu Sans"]
+REQUIRED_FONTS = ["League Spartan", "DejaVu Sans"]
 
 # --------------------------------------------------------------------------
 # SVG helpers
@@ -164,12 +164,8 @@ def fruit_strawberry(p="st"):
 def fruit_orange(p="or"):
     d = (rad(p + "o", [(0, "#ffe0a0"), (0.35, "#ffa21a"), (1, "#d45a00")], cx=0.38, cy=0.36, r=0.68)
          + lin(p + "l", [(0, "#8ee05a"), (1, "#2f8a1c")]))
-    dots = ""
-    for (x, y) in [(27, 24), (30, 30), (24, 33), (17, 34), (29, 19), (13, 28)]:
-        dots += f'<circle cx="{x}" cy="{y}" r="0.55" fill="#c85400" opacity="0.7"/>'
     b = f'''
 <circle cx="21" cy="25.5" r="14.3" fill="url(#{p}o)" stroke="#6a2e00" stroke-width="1.4"/>
-{dots}
 <path d="M21 12 C21 10 21.5 8.5 22.5 7.5" fill="none" stroke="#3a2200" stroke-width="1.6" stroke-linecap="round"/>
 <path d="M22.5 9.5 C25 5 31 4.5 34 6.5 C31 10.5 26 11.5 22.5 9.5 Z" fill="url(#{p}l)" stroke="#1c3a0c" stroke-width="1.1" stroke-linejoin="round"/>
 <ellipse cx="15" cy="19.5" rx="3.6" ry="2.3" transform="rotate(-35 15 19.5)" fill="#ffffff" opacity="0.85"/>
@@ -442,8 +438,8 @@ def arrow_button(direction, look):
         d = lin("k", [(0, "#ffffff"), (0.6, "#eef0f5"), (1, "#c4c9d6")])
         rim, chev, y_off = "#5b6175", "#1a56e0", 0
     elif look == "pressed":
-        d = lin("k", [(0, "#9aa6bf"), (0.35, "#c4cddf"), (1, "#e4e8f0")])
-        rim, chev, y_off = "#2c3040", "#0a2a8a", 1
+        d = lin("k", [(0, "#7f9ccc"), (0.35, "#a9c2ea"), (1, "#cfe0fa")])
+        rim, chev, y_off = "#1c2850", "#08206e", 1
     else:
         d = lin("k", [(0, "#b4b7be"), (1, "#a4a7ae")])
         rim, chev, y_off = "#6a6e78", "#82868f", 0
@@ -513,7 +509,7 @@ def banner_defs():
 
 
 def banner_text(text, w):
-    b = fit_text(text, (1, 1, w - 2, 38), "url(#bn)", stroke="#2a0a00", sw=3.6, squeeze=0.75)
+    b = fit_text(text, (1, 1, w - 2, 38), "url(#bn)", stroke="#2a0a00", sw=3.6, squeeze=0.86)
     return svg_doc(w, 40, b, banner_defs())
 
 
@@ -660,12 +656,20 @@ def tab_picture(digit, selected):
 
 def reset_button():
     b = rect(0, 0, 50, 17, BLACK)
-    b += '<circle cx="8.5" cy="8.5" r="7.8" fill="#ffffff" stroke="#8a0000" stroke-width="0.8"/>'
-    # Two arrows chasing each other round the circle.
-    b += ('<path d="M4.2 7 A4.6 4.6 0 0 1 12 5.2" fill="none" stroke="#e00000" stroke-width="1.7"/>'
-          '<path d="M12.8 10 A4.6 4.6 0 0 1 5 11.8" fill="none" stroke="#e00000" stroke-width="1.7"/>'
-          '<path d="M10.3 3 L14 4.4 L12.8 8.2 Z" fill="#e00000"/>'
-          '<path d="M6.7 14 L3 12.6 L4.2 8.8 Z" fill="#e00000"/>')
+    # Two arrows chasing each other round a circle.
+    cx, cy, r = 8.5, 8.5, 5.2
+    for start in (200, 20):
+        a0, a1 = math.radians(start), math.radians(start + 120)
+        x0, y0 = cx + r * math.cos(a0), cy + r * math.sin(a0)
+        x1, y1 = cx + r * math.cos(a1), cy + r * math.sin(a1)
+        b += (f'<path d="M{x0:.2f} {y0:.2f} A{r} {r} 0 0 1 {x1:.2f} {y1:.2f}" fill="none" '
+              f'stroke="#ff2a1a" stroke-width="2.2"/>')
+        # The head: a triangle along the circle's direction at the arc's end.
+        tip = math.radians(start + 150)
+        tx, ty = cx + r * math.cos(tip), cy + r * math.sin(tip)
+        ox, oy = math.cos(a1), math.sin(a1)          # outward at the arc's end
+        b += (f'<path d="M{tx:.2f} {ty:.2f} L{x1 + 2.6 * ox:.2f} {y1 + 2.6 * oy:.2f} '
+              f'L{x1 - 2.6 * ox:.2f} {y1 - 2.6 * oy:.2f} Z" fill="#ff2a1a"/>')
     b += fit_text("reset", (19, 2, 30, 12), "#ffffff", family="DejaVu Sans", weight="bold", squeeze=0.85)
     return svg_doc(50, 17, b)
 
@@ -745,8 +749,8 @@ def loudspeaker():
 
 def loudness(arcs):
     b = rect(0, 0, 12, 23, SETTINGS_GREY)
-    cx, cy = -7, 11.5
-    for r in [9, 13, 17][:arcs]:
+    cx, cy = -4, 11.5
+    for r in [8, 11.5, 14.5][:arcs]:
         a = math.radians(36)
         x1, y1 = cx + r * math.cos(a), cy - r * math.sin(a)
         x2, y2 = cx + r * math.cos(a), cy + r * math.sin(a)
