@@ -34,6 +34,29 @@ def envelope(t, length, attack, release):
     return 1.0
 
 
+def band_limited(wave, phase, f, rate):
+    """Square, triangle and saw built from their harmonics below the Nyquist
+    frequency: the naive shapes alias into a harsh hiss at these sample rates."""
+    s = 0.0
+    k = 1
+    w = 2 * math.pi * phase
+    while k * f < rate / 2:
+        if wave == "square":
+            if k % 2:
+                s += math.sin(k * w) / k
+        elif wave == "triangle":
+            if k % 2:
+                s += (1 if (k // 2) % 2 == 0 else -1) * math.sin(k * w) / (k * k)
+        else:
+            s += math.sin(k * w) / k
+        k += 1
+    if wave == "square":
+        return s * 4 / math.pi
+    if wave == "triangle":
+        return s * 8 / (math.pi * math.pi)
+    return -s * 2 / math.pi
+
+
 def render_note(buf, rate, note, vibrato, noise):
     start, length, f0, f1, wave, vol, attack, release = note
     first = int(round(start * rate))
@@ -49,15 +72,10 @@ def render_note(buf, rate, note, vibrato, noise):
         if vibrato:
             f *= 2 ** (vibrato[1] / 12 * math.sin(2 * math.pi * vibrato[0] * t))
         phase += f / rate
-        x = phase % 1.0
         if wave == "sine":
             s = math.sin(2 * math.pi * phase)
-        elif wave == "square":
-            s = 1.0 if x < 0.5 else -1.0
-        elif wave == "triangle":
-            s = 4 * x - 1 if x < 0.5 else 3 - 4 * x
-        elif wave == "saw":
-            s = 2 * x - 1
+        elif wave in ("square", "triangle", "saw"):
+            s = band_limited(wave, phase, f, rate)
         elif wave == "noise":
             s = noise.next()
         elif wave == "pluck":
