@@ -35,8 +35,10 @@ void Start(const Options& options);
 void Stop();
 const Options& CurrentOptions();
 
-// The program: the device's main() does this after Start.
-int RunProgram();
+// One copy: true when this process is the only copy of the game (for its data
+// folder); false when another runs, which FindWindowW then finds.
+bool ClaimSingleCopy();
+void ReleaseSingleCopy();
 
 // ---- the emulated screen --------------------------------------------------------
 int ScreenWidth();
@@ -89,10 +91,16 @@ struct WaveEvent {
 };
 // Buffers written, in order, since Start.
 std::vector<WaveEvent> WaveWrites();
+// The volume word last set on device 0 (0xFFFFFFFF at first); its low word
+// scales the whole mix.
 DWORD WaveOutputVolume();
-// Renders ms of the mixed output at the output rate into samples (tests with
-// the dummy driver drive the mixer by hand).
+// Mixes the next `frames` frames of output at WaveOutputRate() on this thread
+// and returns them as interleaved stereo floats (left, right); buffers that end
+// are reported done from here. With SDL's dummy audio driver the output stays
+// paused, so this is the only thing that plays: tests drive the mixer by hand.
 std::vector<float> MixForTest(int frames);
+// Frames per second of the mixed output (44100 unless the audio device asked
+// for another rate).
 int WaveOutputRate();
 
 // ---- data folder ---------------------------------------------------------------------

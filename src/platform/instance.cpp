@@ -1,0 +1,32 @@
+// One copy of the game: a second start finds the first through a stand-in
+// window and asks it to come to the front.
+#include "platform/wm.h"
+
+namespace ce {
+
+void RequestRaiseFromOtherThread();
+
+namespace {
+Window g_standIn;
+bool g_otherCopyRunning = false;
+bool g_claimed = false;
+}  // namespace
+
+HWND RemoteWindowStandIn() { return g_otherCopyRunning ? &g_standIn : nullptr; }
+
+bool ActivateRunningCopy() { return false; }
+
+namespace host {
+bool ClaimSingleCopy() {
+  g_claimed = true;
+  g_otherCopyRunning = !g_claimed;
+  return g_claimed;
+}
+
+void ReleaseSingleCopy() {
+  g_claimed = false;
+  g_otherCopyRunning = false;
+}
+}  // namespace host
+
+}  // namespace ce

@@ -1,0 +1,41 @@
+// The device's entry: reads the environment, brings the device up and runs the
+// game's WinMain.
+#include <SDL.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/host.h"
+
+namespace ce {
+bool LoadScript(const std::string& path, std::string* error);
+bool DesktopProbe(std::string* error);
+}  // namespace ce
+
+int main() {
+  SDL_SetMainReady();
+  ce::host::Options options;
+  std::string error;
+  if (!ce::host::OptionsFromEnvironment(&options, &error)) {
+    std::fprintf(stderr, "melvoria: %s\n", error.c_str());
+    return 2;
+  }
+  // A malformed script stops the run before anything happens.
+  if (!options.scriptPath.empty() && !ce::LoadScript(options.scriptPath, &error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  ce::host::Start(options);
+  if (!options.scriptPath.empty()) ce::LoadScript(options.scriptPath, &error);
+  if (!options.headless && !ce::DesktopProbe(&error)) {
+    std::fprintf(stderr, "melvoria: cannot open a window (no display?): %s\n", error.c_str());
+    ce::host::Stop();
+    return 1;
+  }
+  ce::host::ClaimSingleCopy();
+  static char16_t empty[1] = {0};
+  int rc = WinMain(ce::GetModuleHandleW(nullptr), nullptr, empty, ce::SW_SHOW);
+  ce::host::Stop();
+  ce::host::ReleaseSingleCopy();
+  return rc;
+}
