@@ -319,9 +319,9 @@ def panel_picture():
     # The windows stop short of the buttons below them (MAKE SCORE from y 26,
     # Spin All from y 24), whose pictures are copied over the panel.
     b += meter_window(32, 9, 91, 24)            # score: numbers at (34, 10), 54 x 14
-    b += meter_window(104, 9, 137, 24)          # bet: numbers at (106, 10), 18 x 14, then the sign
-    b += fit_text("%", (126, 11.5, 9, 10), "#fcbf00", family="DejaVu Sans", weight="bold")
-    b += meter_window(139, 9, 199, 22)          # life: bar at (151, 14), 45 x 7
+    b += meter_window(104, 9, 135, 24)          # bet: numbers at (106, 10), 18 x 14, then the sign
+    b += fit_text("%", (125.5, 11.5, 8.5, 10), "#fcbf00", family="DejaVu Sans", weight="bold")
+    b += meter_window(140, 9, 199, 22)          # life: bar at (151, 14), 45 x 7
     b += rect(151, 14, 45, 7, "#4a5059")
     sun = '<g transform="translate(145 17.5)">'
     for k in range(8):
@@ -329,6 +329,12 @@ def panel_picture():
         sun += f'<path d="M0 -3.2 L0 -4.6" transform="rotate({a})" stroke="#ffd21a" stroke-width="1.1" stroke-linecap="round"/>'
     sun += '<circle r="2.4" fill="#ffd21a" stroke="#ff8a00" stroke-width="0.6"/></g>'
     b += sun
+    # A name plate where the bet keys go: only the modes without bets show it,
+    # the keys' picture covers it whole.
+    d += lin("plate", [(0, "#8c92a4"), (1, "#b8bdca")])
+    b += ('<rect x="84.5" y="35.5" width="59" height="19" rx="4" fill="url(#plate)" stroke="#5b6175" stroke-width="1"/>'
+          '<path d="M86 54.5 L142 54.5" stroke="#ffffff" stroke-width="1" opacity="0.7"/>')
+    b += fit_text("MELVORIA", (89, 40, 50, 9), "#dfe2ea", stroke="#4a4f60", sw=1.2, squeeze=0.8)
     # The buttons printed on the panel: both shown in their unusable look, as a
     # game begins.
     bd, bb = make_score_button("disabled", inner=True)
