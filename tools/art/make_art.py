@@ -334,7 +334,11 @@ def panel_picture():
     d += lin("plate", [(0, "#8c92a4"), (1, "#b8bdca")])
     b += ('<rect x="84.5" y="35.5" width="59" height="19" rx="4" fill="url(#plate)" stroke="#5b6175" stroke-width="1"/>'
           '<path d="M86 54.5 L142 54.5" stroke="#ffffff" stroke-width="1" opacity="0.7"/>')
-    b += fit_text("MELVORIA", (89, 40, 50, 9), "#dfe2ea", stroke="#4a4f60", sw=1.2, squeeze=0.8)
+    # Five lamps in the colours of the fruit.
+    for i, c in enumerate(["#ff3a3a", "#ff9a1a", "#ffe01a", "#5ad23a", "#a060ff"]):
+        x = 94 + 10 * i
+        b += (f'<circle cx="{x}" cy="45" r="3.6" fill="{c}" stroke="#3a3f50" stroke-width="1"/>'
+              f'<circle cx="{x - 1.1}" cy="43.9" r="1.1" fill="#ffffff" opacity="0.85"/>')
     # The buttons printed on the panel: both shown in their unusable look, as a
     # game begins.
     bd, bb = make_score_button("disabled", inner=True)
@@ -676,7 +680,7 @@ def reset_button():
         ox, oy = math.cos(a1), math.sin(a1)          # outward at the arc's end
         b += (f'<path d="M{tx:.2f} {ty:.2f} L{x1 + 2.6 * ox:.2f} {y1 + 2.6 * oy:.2f} '
               f'L{x1 - 2.6 * ox:.2f} {y1 - 2.6 * oy:.2f} Z" fill="#ff2a1a"/>')
-    b += fit_text("reset", (19, 2, 30, 12), "#ffffff", family="DejaVu Sans", weight="bold", squeeze=0.85)
+    b += fit_text("reset", (19, 2.5, 29, 11.5), "#ffffff", family="DejaVu Sans", weight="bold", squeeze=0.85)
     return svg_doc(50, 17, b)
 
 
