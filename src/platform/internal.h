@@ -133,4 +133,9 @@ struct ResourceInfo {
 };
 const ResourceInfo* FindEmbedded(std::uint32_t id, const char* type);
 
+// Wave output back to nothing, for host::Start and host::Stop: closes the SDL
+// output, reports every queued buffer done (WOM_DONE) so its owner can free it,
+// closes every wave device (WOM_CLOSE) and clears WaveWrites and the volume.
+void WaveShutdown();
+
 }  // namespace ce
