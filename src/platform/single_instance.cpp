@@ -1,0 +1,265 @@
+// One copy per data folder. The copy holding the lock file listens on a Unix
+// socket; a second copy sends "activate" there and waits for "ok". The kernel
+// drops the lock of a copy that dies, so a crash never blocks the next start;
+// the socket file it leaves behind is removed by whoever takes the lock next.
+#include "platform/single_instance.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/host.h"
+
+namespace ce {
+
+namespace {
+
+constexpr char kRequest[] = "activate\n";
+constexpr char kReply[] = "ok\n";
+
+struct Paths {
+  std::string dir;
+  std::string lock;
+  std::string socket;
+};
+
+struct Instance {
+  int lockFd = -1;
+  int listenFd = -1;
+  int wakeRead = -1;
+  int wakeWrite = -1;
+  std::string socketPath;
+  std::thread* listener = nullptr;
+};
+
+// Never destroyed: the listener may still run when the program exits.
+Instance& I() {
+  static Instance* instance = new Instance;
+  return *instance;
+}
+// The process that holds the claim; a forked child sees its parent's id here.
+std::atomic<pid_t> claimedBy{0};
+
+std::uint64_t Fnv1a(const std::string& s) {
+  std::uint64_t h = 0xcbf29ce484222325ull;
+  for (unsigned char c : s) h = (h ^ c) * 0x100000001b3ull;
+  return h;
+}
+
+std::string Hex(std::uint64_t v) {
+  char buf[17];
+  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
+  return buf;
+}
+
+Paths MakePaths() {
+  Paths p;
+  const char* env = std::getenv("MELVORIA_RUNTIME_DIR");
+  if (!env || !*env) env = std::getenv("XDG_RUNTIME_DIR");
+  p.dir = env && *env ? env : "/tmp/melvoria-" + std::to_string(::getuid());
+  std::string name = p.dir + "/melvoria-" + Hex(Fnv1a(host::DataDir()));
+  p.lock = name + ".lock";
+  p.socket = name + ".sock";
+  return p;
+}
+
+// The runtime folder, made private to the user when we make it. A folder in a
+// shared place that someone else owns, or a link, is refused.
+bool PrepareFolder(const std::string& dir) {
+  std::string partial;
+  std::size_t pos = 0;
+  while (pos != std::string::npos) {
+    pos = dir.find('/', pos + 1);
+    partial = dir.substr(0, pos);
+    if (!partial.empty()) ::mkdir(partial.c_str(), 0700);
+  }
+  struct stat st;
+  return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+}
+
+// Long paths do not fit a socket address; those use the abstract namespace.
+socklen_t Address(const std::string& path, sockaddr_un* addr) {
+  std::memset(addr, 0, sizeof *addr);
+  addr->sun_family = AF_UNIX;
+  if (path.size() < sizeof addr->sun_path) {
+    std::memcpy(addr->sun_path, path.c_str(), path.size() + 1);
+    return socklen_t(offsetof(sockaddr_un, sun_path) + path.size() + 1);
+  }
+  std::string name = "melvoria-" + std::to_string(::getuid()) + "-" + Hex(Fnv1a(path));
+  std::memcpy(addr->sun_path + 1, name.data(), name.size());
+  return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+}
+
+void SetTimeouts(int fd, int seconds) {
+  timeval tv{seconds, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
+}
+
+// Reads until a newline, EOF, timeout or `room` bytes.
+std::string ReadLine(int fd, std::size_t room) {
+  std::string line;
+  char c;
+  while (line.size() < room) {
+    ssize_t n = ::recv(fd, &c, 1, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    line.push_back(c);
+    if (c == '\n') break;
+  }
+  return line;
+}
+
+void Listen(int listenFd, int wakeFd, std::function<void()> onActivate) {
+  for (;;) {
+    pollfd fds[2] = {{listenFd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[1].revents) return;
+    if (!(fds[0].revents & POLLIN)) continue;
+    int client = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) continue;
+    SetTimeouts(client, 1);
+    if (ReadLine(client, sizeof kRequest) == kRequest) {
+      if (onActivate) onActivate();
+      ::send(client, kReply, sizeof kReply - 1, MSG_NOSIGNAL);
+    }
+    ::close(client);
+  }
+}
+
+// A forked child inherits its parent's claim: the listener thread does not
+// exist here and the lock is the parent's (unlocking would free it for both),
+// so the child only closes its copies of the descriptors.
+void ForgetInheritedClaim() {
+  Instance& in = I();
+  for (int* fd : {&in.lockFd, &in.listenFd, &in.wakeRead, &in.wakeWrite}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+  in.listener = nullptr;  // the parent's thread; not ours to join or free
+  claimedBy = 0;
+}
+
+bool Warn(const char* what) {
+  std::fprintf(stderr, "melvoria: cannot check for another copy (%s: %s); starting anyway\n", what,
+               std::strerror(errno));
+  return true;
+}
+
+}  // namespace
+
+bool ClaimInstance(std::function<void()> onActivateRequest) {
+  if (claimedBy.load() == ::getpid()) return true;
+  if (claimedBy.load() != 0) ForgetInheritedClaim();
+  Paths p = MakePaths();
+  if (!PrepareFolder(p.dir)) return Warn(p.dir.c_str());
+  int lockFd = ::open(p.lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (lockFd < 0) return Warn(p.lock.c_str());
+  if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    ::close(lockFd);
+    if (err == EWOULDBLOCK) return false;
+    errno = err;
+    return Warn(p.lock.c_str());
+  }
+
+  // The lock is ours, so any socket file left is from a copy that died.
+  Instance& in = I();
+  in.lockFd = lockFd;
+  in.socketPath = p.socket;
+  claimedBy = ::getpid();
+  ::unlink(p.socket.c_str());
+  sockaddr_un addr;
+  socklen_t length = Address(p.socket, &addr);
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int wake[2];
+  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), length) != 0 || ::listen(fd, 4) != 0 ||
+      ::pipe2(wake, O_CLOEXEC) != 0) {
+    // Still the only copy; a second one just cannot wake this one.
+    Warn(p.socket.c_str());
+    if (fd >= 0) ::close(fd);
+    return true;
+  }
+  in.listenFd = fd;
+  in.wakeRead = wake[0];
+  in.wakeWrite = wake[1];
+  in.listener = new std::thread(Listen, fd, wake[0], std::move(onActivateRequest));
+  return true;
+}
+
+bool AskRunningInstanceToActivate() {
+  Paths p = MakePaths();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  for (;;) {
+    // Nobody holds the lock: nobody to ask. (The probe holds it for an instant.)
+    int lockFd = ::open(p.lock.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lockFd < 0) return false;
+    bool free = ::flock(lockFd, LOCK_SH | LOCK_NB) == 0;
+    ::close(lockFd);
+    if (free) return false;
+
+    sockaddr_un addr;
+    socklen_t length = Address(p.socket, &addr);
+    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), length) == 0) {
+      SetTimeouts(fd, 2);
+      bool ok = ::send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) == ssize_t(sizeof kRequest - 1) &&
+                ReadLine(fd, sizeof kReply) == kReply;
+      ::close(fd);
+      return ok;
+    }
+    ::close(fd);
+    // The other copy may hold the lock but not listen yet.
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+void ReleaseInstance() {
+  if (claimedBy.load() != ::getpid()) return;
+  Instance& in = I();
+  bool fromListener = false;
+  if (in.listener) {
+    char byte = 1;
+    while (::write(in.wakeWrite, &byte, 1) < 0 && errno == EINTR) {
+    }
+    fromListener = in.listener->get_id() == std::this_thread::get_id();
+    if (fromListener) {
+      in.listener->detach();  // released from inside the activation callback
+    } else {
+      in.listener->join();
+    }
+    delete in.listener;
+    in.listener = nullptr;
+  }
+  for (int* fd : {&in.listenFd, &in.wakeRead, &in.wakeWrite}) {
+    // A detached listener still polls these until it sees the wake byte.
+    if (*fd >= 0 && !fromListener) ::close(*fd);
+    *fd = -1;
+  }
+  ::unlink(in.socketPath.c_str());
+  ::flock(in.lockFd, LOCK_UN);
+  ::close(in.lockFd);
+  in.lockFd = -1;
+  claimedBy = 0;
+}
+
+}  // namespace ce
