@@ -5,6 +5,7 @@
 # Needs: python3, rsvg-convert (librsvg2-bin), fontconfig and the fonts named
 # in resources/README.md.
 set -e
+export PYTHONDONTWRITEBYTECODE=1
 cd "$(dirname "$0")/.."
 python3 tools/art/make_art.py
 python3 tools/sound/make_sounds.py
