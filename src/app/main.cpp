@@ -2,6 +2,7 @@
 // at work: a full-screen window, taps that draw, text in Tahoma and a clock.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/device.h"
 
@@ -11,6 +12,9 @@ namespace {
 constexpr UINT_PTR kClockTimer = 1;
 int g_ticks = 0;
 int g_dots = 0;
+std::vector<POINT> g_trail;  // what the stylus drew, for repaints
+
+void DrawDot(HDC dc, int x, int y);
 
 HFONT Font(int cell, LONG weight) {
   LOGFONTW lf{};
@@ -67,14 +71,14 @@ void Paint(HWND hwnd) {
   FillRect(dc, &clock, clear);
   DeleteObject(clear);
   DrawTextW(dc, line.c_str(), -1, &clock, DT_CENTER | DT_SINGLELINE | DT_VCENTER);
+  for (const POINT& p : g_trail) DrawDot(dc, p.x, p.y);
   SelectObject(dc, old);
   DeleteObject(title);
   DeleteObject(body);
   EndPaint(hwnd, &ps);
 }
 
-void Dot(HWND hwnd, int x, int y) {
-  HDC dc = GetDC(hwnd);
+void DrawDot(HDC dc, int x, int y) {
   HBRUSH b = CreateSolidBrush(RGB(252, 191, 0));
   HPEN p = CreatePen(PS_SOLID, Scale(1), RGB(0, 0, 0));
   HGDIOBJ ob = SelectObject(dc, b), op = SelectObject(dc, p);
@@ -84,6 +88,12 @@ void Dot(HWND hwnd, int x, int y) {
   SelectObject(dc, op);
   DeleteObject(b);
   DeleteObject(p);
+}
+
+void Dot(HWND hwnd, int x, int y) {
+  g_trail.push_back(POINT{x, y});
+  HDC dc = GetDC(hwnd);
+  DrawDot(dc, x, y);
   ReleaseDC(hwnd, dc);
 }
 
