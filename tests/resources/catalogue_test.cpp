@@ -360,6 +360,31 @@ TEST(Pictures, PanelControlsBlendIntoThePanel) {
     }
 }
 
+// While a matched cell takes its new item, only columns 2 to 39 of the two items
+// slide; the outer columns stay as they were. So every item must leave its
+// outer columns exactly as the blank cell has them.
+TEST(Pictures, ItemsKeepTheCellsOuterColumnsUntouched) {
+    for (const auto& [blank, items] : {std::pair{289, std::vector{293, 290, 296, 297, 292, 291, 298}},
+                                       std::pair{313, std::vector{319, 314, 320, 321, 316, 315, 322}}}) {
+        const Bitmap empty = ReadBitmap(BitmapPath(blank));
+        ASSERT_FALSE(empty.pixels.empty());
+        const int scale = empty.width / 42;
+        for (int item : items) {
+            const Bitmap bmp = ReadBitmap(BitmapPath(item));
+            ASSERT_EQ(bmp.width, empty.width);
+            ASSERT_EQ(bmp.height, empty.height);
+            int differing = 0;
+            for (int y = 0; y < bmp.height; ++y) {
+                for (int x = 0; x < bmp.width; ++x) {
+                    const bool outer = x < 2 * scale || x >= 40 * scale;
+                    if (outer && !(bmp.at(x, y) == empty.at(x, y))) ++differing;
+                }
+            }
+            EXPECT_EQ(differing, 0) << "item " << item << " draws into the cell's outer columns";
+        }
+    }
+}
+
 TEST(Icon, IsA48PixelPictureKeyedWithTheUsualKey) {
     const Bitmap icon = ReadBitmap(kResources + "icons/425.bmp");
     EXPECT_EQ(icon.width, 48);

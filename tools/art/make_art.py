@@ -198,7 +198,7 @@ def fruit_watermelon(p="wm"):
     for (x, y, a) in [(13, 19, 20), (21, 20.5, 0), (29, 19, -20), (17, 25, 12), (25, 25, -12), (21, 29.5, 0)]:
         seeds += f'<ellipse cx="{x}" cy="{y}" rx="1.05" ry="1.9" transform="rotate({a} {x} {y})" fill="#1a1a1a"/>'
     b = f'''
-<g transform="rotate(-10 21 20)">
+<g transform="translate(0 3.5) rotate(-10 21 20) translate(21 20) scale(0.92) translate(-21 -20)">
 <path d="M2.5 14 L39.5 14 A18.5 18.5 0 0 1 2.5 14 Z" fill="url(#{p}g)" stroke="#0c3a0c" stroke-width="1.4" stroke-linejoin="round"/>
 <path d="M5.3 14 L36.7 14 A15.7 15.7 0 0 1 5.3 14 Z" fill="#eaffd6"/>
 <path d="M6.8 14 L35.2 14 A14.2 14.2 0 0 1 6.8 14 Z" fill="url(#{p}f)"/>
