@@ -1,5 +1,6 @@
 // One copy of the game: a second start finds the first through a stand-in
 // window and asks it to come to the front.
+#include "platform/single_instance.h"
 #include "platform/wm.h"
 
 namespace ce {
@@ -14,16 +15,17 @@ bool g_claimed = false;
 
 HWND RemoteWindowStandIn() { return g_otherCopyRunning ? &g_standIn : nullptr; }
 
-bool ActivateRunningCopy() { return false; }
+bool ActivateRunningCopy() { return g_otherCopyRunning && AskRunningInstanceToActivate(); }
 
 namespace host {
 bool ClaimSingleCopy() {
-  g_claimed = true;
+  g_claimed = ClaimInstance([] { RequestRaiseFromOtherThread(); });
   g_otherCopyRunning = !g_claimed;
   return g_claimed;
 }
 
 void ReleaseSingleCopy() {
+  if (g_claimed) ReleaseInstance();
   g_claimed = false;
   g_otherCopyRunning = false;
 }

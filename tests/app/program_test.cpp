@@ -1,0 +1,221 @@
+// The built program run as a player or a tool runs it: scripts, screenshots,
+// bad input, and one copy.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int code = -1;
+  std::string err;
+};
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("melvoria-program-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::vector<std::string> Env(const std::map<std::string, std::string>& extra) {
+    std::map<std::string, std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string kv(*e);
+      auto eq = kv.find('=');
+      if (eq != std::string::npos) env[kv.substr(0, eq)] = kv.substr(eq + 1);
+    }
+    for (const char* k : {"MELVORIA_SCRIPT", "MELVORIA_HEADLESS", "MELVORIA_SCREEN", "MELVORIA_DPI"}) env.erase(k);
+    env["MELVORIA_DATA_DIR"] = (dir_ / "data").string();
+    env["MELVORIA_RUNTIME_DIR"] = (dir_ / "run").string();
+    env["SDL_AUDIODRIVER"] = "dummy";
+    env["SDL_VIDEODRIVER"] = "dummy";
+    for (auto& [k, v] : extra) env[k] = v;
+    std::vector<std::string> out;
+    for (auto& [k, v] : env) out.push_back(k + "=" + v);
+    return out;
+  }
+
+  pid_t Spawn(const std::map<std::string, std::string>& extra, const fs::path& errFile) {
+    auto env = Env(extra);
+    std::vector<char*> envp;
+    for (auto& s : env) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    char* argv[] = {const_cast<char*>(MELVORIA_BINARY), nullptr};
+    EXPECT_EQ(posix_spawn(&pid, MELVORIA_BINARY, &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+
+  static std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+
+  Result Run(const std::map<std::string, std::string>& extra) {
+    fs::path errFile = dir_ / "stderr.txt";
+    pid_t pid = Spawn(extra, errFile);
+    int status = 0;
+    // A run that hangs is a failure, not a stuck suite.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "the program did not end";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    Result r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.err = Slurp(errFile);
+    return r;
+  }
+
+  Result RunScript(const std::string& script, std::map<std::string, std::string> extra = {}) {
+    fs::path p = dir_ / "run.script";
+    std::ofstream(p) << script;
+    extra["MELVORIA_SCRIPT"] = p.string();
+    return Run(extra);
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ProgramTest, MalformedScriptsStopBeforeAnythingHappens) {
+  struct Case {
+    const char* script;
+    const char* line;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"wait 10\njump 3 4\n", ":2:", "unknown command 'jump'"},
+      {"# comment\n\nkey home\n", ":3:", "unknown key 'home'"},
+      {"tap 10\n", ":1:", "two coordinates"},
+      {"tap -5 10\n", ":1:", "whole numbers"},
+      {"wait soon\n", ":1:", "milliseconds"},
+      {"wait 1\nshot screen.gif\n", ":2:", ".png or .bmp"},
+      {"rotate now\n", ":1:", "rotate"},
+  };
+  for (const Case& c : cases) {
+    fs::path shot = dir_ / "never.bmp";
+    std::string script = std::string("shot ") + shot.string() + "\n" + c.script;
+    // The first line is fine; the bad line's number moves down by one.
+    Result r = RunScript(script);
+    EXPECT_EQ(r.code, 2) << c.script;
+    std::string line = ":" + std::to_string(std::stoi(std::string(c.line).substr(1)) + 1) + ":";
+    EXPECT_NE(r.err.find(line), std::string::npos) << c.script << " -> " << r.err;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.script << " -> " << r.err;
+    EXPECT_FALSE(fs::exists(shot)) << "a malformed script ran its good lines: " << c.script;
+  }
+}
+
+TEST_F(ProgramTest, MissingScriptAndBadScreenAreReported) {
+  Result r = Run({{"MELVORIA_SCRIPT", (dir_ / "nothing.script").string()}});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("cannot read the script"), std::string::npos) << r.err;
+  r = Run({{"MELVORIA_SCREEN", "big"}});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("MELVORIA_SCREEN"), std::string::npos) << r.err;
+}
+
+// User plus system CPU time of a process, in clock ticks.
+long CpuTicks(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  auto close = stat.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream rest(stat.substr(close + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && rest >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) stime = std::stol(field);
+  }
+  return utime + stime;
+}
+
+std::pair<int, int> BmpSize(const std::string& bytes) {
+  if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return {0, 0};
+  auto i32 = [&](int off) {
+    return int(std::uint8_t(bytes[off]) | (std::uint8_t(bytes[off + 1]) << 8) | (std::uint8_t(bytes[off + 2]) << 16) |
+               (std::uint8_t(bytes[off + 3]) << 24));
+  };
+  return {i32(18), std::abs(i32(22))};
+}
+
+TEST_F(ProgramTest, ScriptedRunsAreRepeatableAndShootBothScreens) {
+  for (const char* screen : {"480x640", "240x320"}) {
+    fs::path a = dir_ / "a.bmp", b = dir_ / "b.bmp", png = dir_ / "c.png";
+    std::string script = "wait 1500\ntap 60 200\nwait 20\nshot " + a.string() + "\nshot " + png.string() + "\n";
+    ASSERT_EQ(RunScript(script, {{"MELVORIA_SCREEN", screen}}).code, 0);
+    fs::rename(a, b);
+    ASSERT_EQ(RunScript(script, {{"MELVORIA_SCREEN", screen}}).code, 0);
+    std::string first = Slurp(b), second = Slurp(a);
+    auto [w, h] = BmpSize(first);
+    EXPECT_EQ(std::to_string(w) + "x" + std::to_string(h), screen);
+    // Virtual time: the same script gives the same screen, bit for bit.
+    EXPECT_EQ(first, second);
+    std::string p = Slurp(png);
+    ASSERT_GE(p.size(), 8u);
+    EXPECT_EQ(p.substr(1, 3), "PNG");
+  }
+}
+
+TEST_F(ProgramTest, ASecondCopyHandsOverToTheFirstAndExits) {
+  fs::path err1 = dir_ / "first.txt";
+  // The first copy runs on the real clock, headless, until it is stopped.
+  pid_t first = Spawn({{"MELVORIA_HEADLESS", "1"}}, err1);
+  // Give it time to take the lock.
+  Result second;
+  bool handedOver = false;
+  for (int i = 0; i < 50 && !handedOver; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (fs::exists(dir_ / "run")) {
+      auto start = std::chrono::steady_clock::now();
+      second = Run({{"MELVORIA_HEADLESS", "1"}});
+      auto took = std::chrono::steady_clock::now() - start;
+      handedOver = second.code == 0 && took < std::chrono::seconds(5);
+    }
+  }
+  EXPECT_TRUE(handedOver) << second.err;
+  int status = 0;
+  EXPECT_EQ(waitpid(first, &status, WNOHANG), 0) << "the first copy went away";
+  // Waiting for its next timer, the first copy sleeps: no busy loop.
+  long before = CpuTicks(first);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  long after = CpuTicks(first);
+  EXPECT_LT(after - before, 30) << "CPU ticks used in a second of idling";
+  kill(first, SIGTERM);
+  waitpid(first, &status, 0);
+}
+
+}  // namespace
