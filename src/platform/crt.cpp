@@ -11,7 +11,9 @@ namespace {
 std::uint32_t randomState = 1;  // as if srand(1) had been called
 }  // namespace
 
-void srand(unsigned seed) { randomState = seed; }
+void srand(unsigned seed) {
+  randomState = seed;
+}
 
 int rand() {
   randomState = randomState * 214013u + 2531011u;  // wraps at 32 bits

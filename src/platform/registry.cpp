@@ -328,7 +328,9 @@ std::string DataDir() {
   return normal;
 }
 
-void FailNextRegistryWrite() { failNextWrite = true; }
+void FailNextRegistryWrite() {
+  failNextWrite = true;
+}
 
 }  // namespace host
 

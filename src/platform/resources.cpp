@@ -84,13 +84,17 @@ bool TypeName(LPCWSTR type, std::string* out) {
     }
     return !out->empty();
   }
-  switch (number) {
-    case 2: *out = "BITMAP"; return true;
-    case 3: *out = "ICON"; return true;
-    case 9: *out = "ACCELERATOR"; return true;
-    case 10: *out = "RCDATA"; return true;
-    default: return false;
+  static const struct {
+    std::uint32_t number;
+    const char* name;
+  } kNumbered[] = {{2, "BITMAP"}, {3, "ICON"}, {9, "ACCELERATOR"}, {10, "RCDATA"}};
+  for (const auto& t : kNumbered) {
+    if (t.number == number) {
+      *out = t.name;
+      return true;
+    }
   }
+  return false;
 }
 
 }  // namespace
@@ -127,7 +131,9 @@ HGLOBAL LoadResource(HMODULE module, HRSRC resource) {
 }
 
 // The bytes are in the program's read-only data already.
-const void* LockResource(HGLOBAL resource) { return resource; }
+const void* LockResource(HGLOBAL resource) {
+  return resource;
+}
 
 DWORD SizeofResource(HMODULE module, HRSRC resource) {
   if (!OurModule(module) || !resource || !InTable(resource)) return 0;

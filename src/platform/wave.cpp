@@ -82,7 +82,9 @@ bool ValidFormat(const WAVEFORMATEX& f) {
          f.nSamplesPerSec <= 96000 && f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
 }
 
-std::size_t Frames(const WaveDevice& d, const WAVEHDR* h) { return h->dwBufferLength / d.format.nBlockAlign; }
+std::size_t Frames(const WaveDevice& d, const WAVEHDR* h) {
+  return h->dwBufferLength / d.format.nBlockAlign;
+}
 
 struct Frame {
   float left;
@@ -125,7 +127,9 @@ void RetireFinished(WaveDevice& d, std::vector<Done>* done) {
   if (d.queue.empty()) d.position = 0;
 }
 
-float Gain(DWORD volume) { return float(volume & 0xFFFF) / 65535.0f; }
+float Gain(DWORD volume) {
+  return float(volume & 0xFFFF) / 65535.0f;
+}
 
 // Adds every device's next `frames` output frames into out (stereo, interleaved).
 void MixLocked(float* out, int frames, std::vector<Done>* done) {
@@ -218,7 +222,9 @@ bool IsOutputNumber(HWAVEOUT device) {
   return v == 0 || v == WAVE_MAPPER;
 }
 
-bool IsSmallNumber(HWAVEOUT device) { return reinterpret_cast<std::uintptr_t>(device) < 0x10000; }
+bool IsSmallNumber(HWAVEOUT device) {
+  return reinterpret_cast<std::uintptr_t>(device) < 0x10000;
+}
 
 }  // namespace
 

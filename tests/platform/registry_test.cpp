@@ -89,8 +89,9 @@ class RegistryTest : public ::testing::Test {
 TEST_F(RegistryTest, ValuesRoundTripAsFilesOfTheirBytes) {
   DWORD disposition = 0;
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+      ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
   EXPECT_EQ(host::DataDir(), data_.string());
 
@@ -109,12 +110,16 @@ TEST_F(RegistryTest, ValuesRoundTripAsFilesOfTheirBytes) {
   EXPECT_EQ(Query(key, u"Empty"), std::vector<BYTE>{});
   // Names are stored as UTF-8 file names.
   ASSERT_EQ(RegSetValueExW(key, u"Pr\u00e9fs\u2603", 0, REG_BINARY, table.data(), 4), ERROR_SUCCESS);
-  EXPECT_EQ(FileBytes(KeyFolder() / "Pr\xc3\xa9" "fs\xe2\x98\x83").size(), 4u);
+  EXPECT_EQ(FileBytes(KeyFolder() / "Pr\xc3\xa9"
+                                    "fs\xe2\x98\x83")
+                .size(),
+            4u);
   EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 
   // A second run opens the existing key and reads what the first left.
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+      ERROR_SUCCESS);
   EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
   EXPECT_EQ(Query(key, u"GameStatus"), table);
   EXPECT_EQ(RegDeleteValueW(key, u"GameStatus"), ERROR_SUCCESS);
@@ -166,7 +171,8 @@ TEST_F(RegistryTest, WriteCutShortBeforeItsRenameKeepsTheOldValue) {
             ERROR_SUCCESS);
 
   host::FailNextRegistryWrite();
-  EXPECT_NE(RegSetValueExW(key, u"GameStatus", 0, REG_BINARY, after.data(), DWORD(after.size())), ERROR_SUCCESS);
+  EXPECT_NE(RegSetValueExW(key, u"GameStatus", 0, REG_BINARY, after.data(), DWORD(after.size())),
+            ERROR_SUCCESS);
   EXPECT_EQ(Query(key, u"GameStatus"), before);
   EXPECT_EQ(FileBytes(KeyFolder() / "GameStatus"), before);
   // The crash left its temporary file holding the new bytes; nothing reads it as a value.
@@ -179,7 +185,8 @@ TEST_F(RegistryTest, WriteCutShortBeforeItsRenameKeepsTheOldValue) {
   EXPECT_EQ(strays, 1);
 
   // The next write goes through despite the leftover.
-  ASSERT_EQ(RegSetValueExW(key, u"GameStatus", 0, REG_BINARY, after.data(), DWORD(after.size())), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(key, u"GameStatus", 0, REG_BINARY, after.data(), DWORD(after.size())),
+            ERROR_SUCCESS);
   EXPECT_EQ(Query(key, u"GameStatus"), after);
   RegCloseKey(key);
 }
@@ -189,7 +196,8 @@ TEST_F(RegistryTest, NamesThatLeaveTheirFolderAreRefused) {
   BYTE byte = 1;
   const char16_t badSurrogate[] = {u'a', char16_t(0xD800), 0};
   for (const char16_t* name : {u"", u".", u"..", u"a/b", u"..\\x", u"/etc", u".~1-1.tmp", badSurrogate}) {
-    SCOPED_TRACE(testing::Message() << "value name of " << std::char_traits<char16_t>::length(name) << " units");
+    SCOPED_TRACE(testing::Message() << "value name of " << std::char_traits<char16_t>::length(name)
+                                    << " units");
     EXPECT_NE(RegSetValueExW(key, name, 0, REG_BINARY, &byte, 1), ERROR_SUCCESS);
     DWORD size = 1;
     EXPECT_NE(RegQueryValueExW(key, name, nullptr, nullptr, &byte, &size), ERROR_SUCCESS);
@@ -197,10 +205,12 @@ TEST_F(RegistryTest, NamesThatLeaveTheirFolderAreRefused) {
   }
   EXPECT_TRUE(fs::is_empty(KeyFolder()));
 
-  for (const char16_t* sub : {u"..", u"a\\..\\..\\b", u"\\a", u"a\\", u"a\\\\b", u"a/../../b", badSurrogate}) {
+  for (const char16_t* sub :
+       {u"..", u"a\\..\\..\\b", u"\\a", u"a\\", u"a\\\\b", u"a/../../b", badSurrogate}) {
     HKEY other = reinterpret_cast<HKEY>(1);
-    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &other, nullptr),
-              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(
+        RegCreateKeyExW(HKEY_CURRENT_USER, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &other, nullptr),
+        ERROR_INVALID_PARAMETER);
     EXPECT_EQ(other, nullptr);
   }
   // Only the registry folder was ever made.

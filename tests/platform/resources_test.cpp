@@ -38,7 +38,9 @@ std::vector<ManifestEntry> Manifest() {
   return entries;
 }
 
-std::u16string Wide(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string Wide(const std::string& s) {
+  return std::u16string(s.begin(), s.end());
+}
 
 TEST(Resources, EveryManifestEntryIsFoundByNumberWithItsBytes) {
   std::vector<ManifestEntry> entries = Manifest();
@@ -81,12 +83,18 @@ TEST(Resources, WhatIsNotThereIsNullNeverACrash) {
     LPCWSTR type;
   };
   const Case cases[] = {
-      {module, MAKEINTRESOURCEW(0), u"WAVE"},       {module, MAKEINTRESOURCEW(65535), RT_BITMAP},
-      {module, MAKEINTRESOURCEW(441), u"NOSUCH"},   {module, u"Melvoria", u"WAVE"},
-      {module, u"#", u"WAVE"},                      {module, u"#44x", u"WAVE"},
-      {module, u"#9999999999", u"WAVE"},            {module, nullptr, u"WAVE"},
-      {module, MAKEINTRESOURCEW(441), nullptr},     {module, MAKEINTRESOURCEW(441), MAKEINTRESOURCEW(77)},
-      {module, MAKEINTRESOURCEW(441), u""},         {reinterpret_cast<HMODULE>(&notAModule), MAKEINTRESOURCEW(441), u"WAVE"},
+      {module, MAKEINTRESOURCEW(0), u"WAVE"},
+      {module, MAKEINTRESOURCEW(65535), RT_BITMAP},
+      {module, MAKEINTRESOURCEW(441), u"NOSUCH"},
+      {module, u"Melvoria", u"WAVE"},
+      {module, u"#", u"WAVE"},
+      {module, u"#44x", u"WAVE"},
+      {module, u"#9999999999", u"WAVE"},
+      {module, nullptr, u"WAVE"},
+      {module, MAKEINTRESOURCEW(441), nullptr},
+      {module, MAKEINTRESOURCEW(441), MAKEINTRESOURCEW(77)},
+      {module, MAKEINTRESOURCEW(441), u""},
+      {reinterpret_cast<HMODULE>(&notAModule), MAKEINTRESOURCEW(441), u"WAVE"},
   };
   for (const Case& c : cases) EXPECT_EQ(FindResourceW(c.module, c.name, c.type), nullptr);
 

@@ -221,7 +221,7 @@ TEST_F(WaveTest, VolumeScalesTheMixAndZeroSilencesIt) {
   struct Case {
     HWAVEOUT target;  // null: the output (device 0)
     DWORD volume;
-    float level;      // of a +0.5 signal
+    float level;  // of a +0.5 signal
   };
   // The game sets only the low word (left); it scales both channels.
   const Case cases[] = {{nullptr, 0, 0.0f},
