@@ -327,3 +327,29 @@ TEST_F(WindowTest, ShellCallsAreRecorded) {
 }
 
 }  // namespace
+
+namespace {
+TEST_F(WindowTest, KeyTableThreeConsumesCtrlAAndCtrlQOnly) {
+  HWND a = Make(0, 0, 240, 320);
+  HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(3));
+  ASSERT_NE(table, nullptr);
+  struct Case {
+    bool ctrl;
+    UINT key;
+    int consumed;
+  };
+  const Case cases[] = {{true, 'A', 1}, {true, 'Q', 1}, {false, 'Q', 0}, {true, 'B', 0}, {false, VK_RETURN, 0}};
+  for (const Case& c : cases) {
+    host::PumpMessages();
+    if (c.ctrl) host::KeyDown(VK_CONTROL);
+    host::KeyDown(c.key);
+    MSG msg;
+    int consumed = 0;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+      if (msg.message == WM_KEYDOWN && msg.wParam == c.key) consumed = TranslateAcceleratorW(a, table, &msg);
+    EXPECT_EQ(consumed, c.consumed) << c.key << (c.ctrl ? " with Ctrl" : "");
+    host::KeyUp(c.key);
+    if (c.ctrl) host::KeyUp(VK_CONTROL);
+  }
+}
+}  // namespace
