@@ -56,9 +56,7 @@ World& W() {
 
 bool IsLive(HWND hwnd) {
   if (!hwnd || !g_world) return false;
-  for (auto& p : g_world->all)
-    if (p.get() == hwnd) return !p->destroyed;
-  return false;
+  return g_world->live.count(hwnd) != 0;
 }
 
 std::int64_t Now() {
@@ -185,7 +183,9 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR title, DWORD style, int x
     height = std::max(0, world.screen.height - 2 * bar);
   }
   w->rect = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+  w->serial = world.all.size();
   world.all.push_back(std::move(owned));
+  world.live.insert(w);
   if (w->parent)
     w->parent->children.push_back(w);
   else
@@ -316,6 +316,7 @@ BOOL DestroyWindow(HWND hwnd) {
       DestroyWindow(*it);
     }
   w->destroyed = true;
+  world.live.erase(w);
   w->timers.clear();
   w->invalid.Clear();
   Unlink(w);
@@ -639,14 +640,12 @@ bool EarliestTimer(Window** window, Timer** timer) {
   World& world = W();
   *window = nullptr;
   *timer = nullptr;
-  for (auto& p : world.all) {
-    if (p->destroyed) continue;
+  for (Window* p : world.live)
     for (Timer& t : p->timers)
-      if (!*timer || t.due < (*timer)->due) {
+      if (!*timer || t.due < (*timer)->due || (t.due == (*timer)->due && p->serial < (*window)->serial)) {
         *timer = &t;
-        *window = p.get();
+        *window = p;
       }
-  }
   return *timer != nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/host.h"
@@ -49,6 +50,7 @@ struct Window {
   int msgboxHot = -1;
   UINT msgboxKey = 0;  // Enter or Escape pressed while the box was up
   int beginPaints = 0;
+  std::size_t serial = 0;  // creation order: ties between due timers go by it
 };
 
 struct InputEvent {
@@ -64,6 +66,7 @@ struct World {
   Surface screen;
   std::vector<Window*> topLevels;           // bottom to top
   std::vector<std::unique_ptr<Window>> all;  // every window ever made (handles stay unique)
+  std::unordered_set<Window*> live;
   std::vector<std::pair<std::u16string, WNDCLASSW>> classes;
   std::vector<std::u16string> classNames;  // keeps the class name strings alive
   std::deque<MSG> posted;
