@@ -1,0 +1,3 @@
+#include "app/screens.h"
+
+void PaintExportCode(ce::HWND, ce::HDC) {}

@@ -1,0 +1,3 @@
+#include "app/screens.h"
+
+void PaintMainMenu(ce::HWND, ce::HDC) {}

@@ -1,0 +1,3 @@
+#include "app/screens.h"
+
+void PaintSettings(ce::HWND, ce::HDC) {}
