@@ -1,5 +1,6 @@
 #include "app/popup.h"
 
+#include "app/screens.h"
 #include "app/shell_state.h"
 #include "render/scale.h"
 
@@ -31,3 +32,6 @@ bool CreatePopup(ce::HINSTANCE instance, std::int32_t x, std::int32_t y, std::in
 ce::LRESULT PopupWindowProc(ce::HWND window, ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam) {
   return ce::DefWindowProcW(window, message, wParam, lParam);
 }
+
+void ClosePopupByOk(ce::HWND) {}
+void ClosePopupByCloseBox(ce::HWND) {}

@@ -1,0 +1,3 @@
+#include "app/screens.h"
+
+void DrawLandscapeNotice(ce::HDC) {}

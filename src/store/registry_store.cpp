@@ -1,0 +1,4 @@
+#include "store/registry_store.h"
+
+void LoadStore() {}
+void SaveStore() {}
