@@ -44,3 +44,9 @@ ce::LRESULT NewHiScoreCommand(ce::HWND window, ce::UINT message, ce::WPARAM wPar
 // The popup's closes (app/popup.cpp).
 void ClosePopupByOk(ce::HWND popup);
 void ClosePopupByCloseBox(ce::HWND popup);
+
+// The hard-key cursor, shared by the play screen (the selected reel plus one)
+// and the main menu (the selected item); 0 for none. cursorMark is the copy the
+// painters draw from; the key rules set both together. Defined in app/menu_input.cpp.
+extern std::int32_t keyCursor;
+extern std::int32_t cursorMark;
