@@ -1,0 +1,3 @@
+#include "app/screens.h"
+
+void DrawHiScoreSummary(ce::HDC) {}

@@ -1,0 +1,3 @@
+#include "app/screens.h"
+
+void PaintPlayScreen(ce::HWND, ce::HDC) {}
