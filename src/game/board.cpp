@@ -3,6 +3,7 @@
 #include "app/popup.h"
 #include "app/shell_state.h"
 #include "game/state.h"
+#include "render/draw.h"
 #include "render/scale.h"
 #include "sound/sound_bank.h"
 #include "store/game_status.h"
@@ -85,7 +86,7 @@ void StartGame(ce::HWND window, std::int32_t mode) {
   }
   if (mode < Easy || mode > Melvoria) return;
   gameStatus.gameMode = mode;
-  // The five picture slots are released here once the drawing primitives own them.
+  FreeBitmapSlots();
   shell.ScreenState = Play;
   shell.BackgroundReady = 0;
   shell.settingsOkPressed = 0;

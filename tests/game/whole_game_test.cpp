@@ -89,7 +89,9 @@ void CheckInvariants(std::int64_t tick) {
   // clearing it joins and so stops one step short of its new item.
   if (engine.gamePhase == Running && AllReelsIdle() && g.matchActive == 0) {
     for (int i = 0; i < kCells; ++i) {
-      if (g.pendingItem[i] == kNothingPending) ASSERT_EQ(BoardValue(i) % 100, 0) << "cell " << i << ", tick " << tick;
+      if (g.pendingItem[i] == kNothingPending) {
+        ASSERT_EQ(BoardValue(i) % 100, 0) << "cell " << i << ", tick " << tick;
+      }
     }
   }
 }
