@@ -66,12 +66,17 @@ void Callback(HWAVEOUT device, UINT message, DWORD_PTR, DWORD_PTR param1, DWORD_
 
 class WaveTest : public ::testing::Test {
  protected:
+  // SDL's dummy driver keeps the output paused, so only MixForTest plays.
   void SetUp() override {
+    driver_.emplace("SDL_AUDIODRIVER", "dummy");
     WaveShutdown();
     reports.clear();
     mixedFrames = 0;
   }
-  void TearDown() override { WaveShutdown(); }
+  void TearDown() override {
+    WaveShutdown();
+    driver_.reset();
+  }
 
   HWAVEOUT Open(const WAVEFORMATEX& format) {
     HWAVEOUT device = nullptr;
@@ -100,6 +105,8 @@ class WaveTest : public ::testing::Test {
     }
     return done;
   }
+
+  std::optional<ScopedEnv> driver_;
 };
 
 TEST_F(WaveTest, DevicesOfDifferentRatesAreMixedInOrderAndEachBufferIsReportedOnce) {
@@ -355,7 +362,6 @@ TEST_F(WaveTest, NoAudioDeviceFailsTheOpenAndNothingElse) {
   }
   // After a reset the output is tried again.
   WaveShutdown();
-  ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
   HWAVEOUT device = Open(format);
   EXPECT_NE(device, nullptr);
   EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
