@@ -50,3 +50,7 @@ void ClosePopupByCloseBox(ce::HWND popup);
 // painters draw from; the key rules set both together. Defined in app/menu_input.cpp.
 extern std::int32_t keyCursor;
 extern std::int32_t cursorMark;
+
+// The play screen's two reel surfaces, released when the main window is
+// destroyed (render/play_screen.cpp).
+void ReleasePlaySurfaces();

@@ -110,6 +110,10 @@ void FreeBitmapSlots() {
   for (BitmapSlot& slot : slots) EmptySlot(slot);
 }
 
+void EmptyBitmapSlot(int slot) {
+  if (slot >= 1 && slot <= 5) EmptySlot(slots[slot - 1]);
+}
+
 ce::HDC BitmapSlotDC(int slot) {
   if (slot < 1 || slot > 5) return nullptr;
   return slots[slot - 1].dc;

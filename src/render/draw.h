@@ -19,6 +19,8 @@ void DrawRoundButton(ce::HDC target, const char16_t* caption, int x, int y, int 
 void LoadBitmapSlot(ce::HDC reference, int pictureId, int slot);
 void CreateBitmapSlot(ce::HDC reference, int width, int height, int slot);
 void FreeBitmapSlots();
+// Empties one slot (1..5); any other number does nothing.
+void EmptyBitmapSlot(int slot);
 // The drawing context of a filled slot, null when the slot is empty or out of range.
 ce::HDC BitmapSlotDC(int slot);
 void BlitResource(ce::HDC target, int pictureId, int width, int height, int x, int y);
