@@ -1,4 +1,4 @@
-"""Reads an X window dump of the display and checks what the device shows."""
+"""Reads an X window dump of the display and checks that it shows the main menu."""
 import struct
 import sys
 
@@ -23,34 +23,45 @@ def read_xwd(path):
     return width, height, pixel
 
 
+def purple(p):
+    r, g, b = p
+    return b >= 60 and r > g + 20 and b > r
+
+
+def red(p):
+    r, g, b = p
+    return r >= 180 and g <= 60 and b <= 60
+
+
 def main():
     width, height, pixel = read_xwd(sys.argv[1])
-    # Find the title band of the first screen: a run of its dark blue.
-    band = (0, 36, 140)
-    found = None
-    for y in range(0, height, 4):
-        run = 0
-        for x in range(0, width):
-            if pixel(x, y) == band:
-                run += 1
-                if run >= 400:
-                    found = (x - run + 1, y)
-                    break
-            else:
-                run = 0
-        if found:
-            break
-    if not found:
-        sys.exit("the window's title band is not on the display")
-    left, top = found
-    # Under the band, the screen's white body; around the window, the black display.
-    white = sum(1 for y in range(top + 100, top + 400, 10) for x in range(left, left + 470, 10)
-                if pixel(x, y) == (255, 255, 255))
-    if white < 300:
-        sys.exit(f"the body of the screen is not white ({white} samples)")
-    if pixel(max(0, left - 5), top) == band:
-        sys.exit("the band runs past the window's edge")
-    print(f"window at x={left}, band row y={top}, white samples {white}")
+    # The device's screen is everything that is not the black display around it.
+    xs, ys = [], []
+    for y in range(0, height, 2):
+        for x in range(0, width, 2):
+            if pixel(x, y) != (0, 0, 0):
+                xs.append(x)
+                ys.append(y)
+    if not xs:
+        sys.exit("nothing on the display")
+    left, top, right, bottom = min(xs), min(ys), max(xs) + 2, max(ys) + 2
+    w, h = right - left, bottom - top
+    # A portrait screen of 3:4 at a whole zoom of 240 x 320.
+    if abs(w * 4 - h * 3) > 16 or w < 230:
+        sys.exit(f"the screen on the display is {w} x {h}, not portrait 3:4")
+    # The menu's purple background fills most of it.
+    samples = [pixel(x, y) for y in range(top, bottom, 16) for x in range(left, right, 16)]
+    share = sum(1 for p in samples if purple(p)) / len(samples)
+    if share < 0.5:
+        sys.exit(f"the main menu's purple is missing ({share:.0%} of samples)")
+    # The close box, red, in the top right corner; none in the bottom left.
+    corner = w * 36 // 480
+    reds = sum(1 for y in range(top, top + corner) for x in range(right - corner, right) if red(pixel(x, y)))
+    if reds < corner * corner // 20:
+        sys.exit(f"no close box in the top right corner ({reds} red pixels)")
+    if any(red(pixel(x, y)) for y in range(bottom - corner, bottom) for x in range(left, left + corner)):
+        sys.exit("red in the bottom left corner: the screen is not the main menu")
+    print(f"main menu at x={left}, y={top}, {w} x {h}, purple {share:.0%}, close box {reds} red pixels")
 
 
 main()

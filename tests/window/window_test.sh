@@ -1,7 +1,7 @@
 #!/bin/bash
 # The real desktop window: starts the program under an X server, takes a
 # screenshot of the whole display and checks that the device's screen is shown
-# at the size it chose, with the colours of the first screen.
+# at a whole zoom, showing the main menu.
 set -euo pipefail
 binary="$1"
 work="$(mktemp -d)"
