@@ -8,6 +8,7 @@
 #include "render/draw.h"
 #include "render/scale.h"
 #include "screens/export_code.h"
+#include "screens/export_popup.h"
 #include "screens/screen_common.h"
 #include "store/hiscores.h"
 
@@ -29,6 +30,16 @@ constexpr const char16_t* kWebAddress = u"www.dunmorrow.example/melvoria";
 
 }  // namespace
 
+std::u16string ExportCodeFor(std::int32_t table) {
+  const HiScoreTable* scores = HiScoreTableFor(table);
+  if (scores == nullptr) return {};
+  const ExportTable& info = kExportTables[table - 1];
+  const std::int32_t best = scores->entries[0].score;
+  if (best <= info.threshold) return {};
+  const std::u16string variant = display.DisplayMode == 3 ? u"10" : info.smallVariant;
+  return BuildExportCode(best, info.prefix, variant);
+}
+
 void PaintExportCode(ce::HWND popup, ce::HDC target) {
   if (LandscapeMode()) {
     ClosePopupForLandscape(popup);
@@ -40,18 +51,15 @@ void PaintExportCode(ce::HWND popup, ce::HDC target) {
     shell.popupControls = 1;
   }
   ce::SelectObject(target, SelectUiFont(u"Tahoma", 14, 700));
-  const HiScoreTable* table = HiScoreTableFor(engine.shownTable);
-  if (table == nullptr) return;
+  if (HiScoreTableFor(engine.shownTable) == nullptr) return;
   const ExportTable& info = kExportTables[engine.shownTable - 1];
-  const std::int32_t best = table->entries[0].score;
-  if (best > info.threshold) {
+  const std::u16string code = ExportCodeFor(engine.shownTable);
+  if (!code.empty()) {
     DrawTextBox(target, u"WELL DONE!", 0, 0, 0, 0, 0, 0, 12, 38, 228, 58, 1, 0);
     DrawTextBox(target, u"To export your Score,\ninput this code at our website:", 0, 0, 0, 0, 0, 0, 12, 58, 228, 90,
                 1, 0);
     DrawTextBox(target, kWebAddress, 0, 0, 255, 0, 0, 0, 12, 92, 228, 114, 1, 0);
     ce::SelectObject(target, SelectUiFont(u"Tahoma", 18, 900));
-    const std::u16string variant = display.DisplayMode == 3 ? u"10" : info.smallVariant;
-    const std::u16string code = BuildExportCode(best, info.prefix, variant);
     DrawTextBox(target, code.c_str(), 255, 0, 0, 0, 0, 0, 12, 114, 228, 134, 1, 0);
   } else {
     DrawTextBox(target, u"Here you will be able to export your best Hi-Score by a special CODE.", 0, 0, 0, 0, 0, 0, 12,

@@ -17,6 +17,5 @@ void CreatePopupOkButton(ce::HWND popup, int x, int y, int width, int height) {
 }
 
 void EmptyBitmapSlots(int first, int last) {
-  for (int slot = first; slot <= last; ++slot)
-    if (BitmapSlotDC(slot) != nullptr) LoadBitmapSlot(nullptr, 0, slot);
+  for (int slot = first; slot <= last; ++slot) EmptyBitmapSlot(slot);
 }

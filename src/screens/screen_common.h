@@ -32,8 +32,7 @@ inline void CopyWholeScreen(ce::HDC target, ce::HDC canvas) {
   if (canvas != nullptr) ce::BitBlt(target, 0, 0, ScaleX(240), ScaleY(320), canvas, 0, 0, ce::SRCCOPY);
 }
 
-// Empties slots first..last: refilling a slot with no picture releases the
-// picture it held (its context stays until the next fill or FreeBitmapSlots).
+// Empties slots first..last.
 void EmptyBitmapSlots(int first, int last);
 
 // A page of the popup window turned to landscape closes the popup; nothing else changes.
