@@ -49,6 +49,25 @@ void DrawMakeScore(ce::HDC target, const int (&numbers)[2]) {
   DrawPicture(target, Pick(numbers), 23, 270, 39, 36);
 }
 
+// The meter numbers' own font, made for the screen size in use.
+ce::HFONT meterFont = nullptr;
+std::int32_t meterFontMode = 0;
+
+ce::HFONT MeterFont() {
+  if (meterFont == nullptr || meterFontMode != display.DisplayMode) {
+    if (meterFont != nullptr) ce::DeleteObject(meterFont);
+    const bool large = display.DisplayMode == 3 || display.DisplayMode == 4;
+    ce::LOGFONTW lf{};
+    lf.lfHeight = large ? 25 : 13;
+    lf.lfWeight = ce::FW_BOLD;
+    const char16_t* face = u"Tahoma";
+    for (int i = 0; face[i] != 0; ++i) lf.lfFaceName[i] = face[i];
+    meterFont = ce::CreateFontIndirectW(&lf);
+    meterFontMode = display.DisplayMode;
+  }
+  return meterFont;
+}
+
 int BarColour(std::int32_t life) {
   if (life <= 9) return 0;
   return life <= 19 ? 1 : 2;
@@ -206,11 +225,18 @@ void PanelStep(ce::HDC target) {
   requests.panelRequest = 0;
 }
 
+void ReleaseMeterFont() {
+  if (meterFont != nullptr) ce::DeleteObject(meterFont);
+  meterFont = nullptr;
+  meterFontMode = 0;
+}
+
 void MetersStep(ce::HWND window, ce::HDC target) {
   if (requests.metersDirty <= 0) return;
   static constexpr int kBar[3][3] = {{255, 0, 51}, {252, 191, 0}, {51, 204, 51}};
 
   if (ce::HDC bet = BitmapSlotDC(3)) {
+    ce::SelectObject(bet, MeterFont());
     FillBox(bet, 0, 0, 0, 0, 0, 18, 14);
     DrawNumberBox(bet, gameStatus.betPercent, 252, 191, 0, 0, 0, 0, 0, 0, 18, 14, 1, 2);
     CopyScaled(target, 106, 254, 18, 14, bet, 0, 0);
@@ -219,6 +245,7 @@ void MetersStep(ce::HWND window, ce::HDC target) {
   TransferScore(window);
 
   if (ce::HDC score = BitmapSlotDC(4)) {
+    ce::SelectObject(score, MeterFont());
     FillBox(score, 0, 0, 0, 0, 0, 54, 14);
     DrawNumberBox(score, gameStatus.score, 252, 191, 0, 0, 0, 0, 0, 0, 54, 14, 1, 2);
     CopyScaled(target, 34, 254, 54, 14, score, 0, 0);

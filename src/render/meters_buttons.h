@@ -28,3 +28,5 @@ void ArrowButtonStep(ce::HDC target);
 void SpinButtonStep(ce::HDC target);
 void PanelStep(ce::HDC target);
 void MetersStep(ce::HWND window, ce::HDC target);
+// The meters' numbers use a font of their own; released with the play surfaces.
+void ReleaseMeterFont();

@@ -176,6 +176,7 @@ int StripX(std::int32_t itemCode) {
 void ReleasePlaySurfaces() {
   ReleaseSurface(itemStrip);
   ReleaseSurface(boardCanvas);
+  ReleaseMeterFont();
 }
 
 void SetUpPlayScreen(ce::HDC target) {
