@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 #include "app/main_window.h"
@@ -91,10 +92,16 @@ inline void Key(ce::UINT vk) {
   ce::host::KeyUp(vk);
   ce::host::PumpMessages();
 }
-// Queues an answer for the next message box (Enter: the first button, Escape: No).
-inline void QueueAnswer(ce::UINT vk) {
-  ce::host::KeyDown(vk);
-  ce::host::KeyUp(vk);
+// A tap that opens message boxes, answered in turn by the keys (Enter: the
+// first button, Escape: No).
+inline void TapAnswering(int x, int y, std::initializer_list<ce::UINT> answers) {
+  ce::host::StylusDown(DX(x), DY(y));
+  ce::host::StylusUp(DX(x), DY(y));
+  for (ce::UINT vk : answers) {
+    ce::host::KeyDown(vk);
+    ce::host::KeyUp(vk);
+  }
+  ce::host::PumpMessages();
 }
 
 // Screen pixel at a logical point (its top-left device pixel), 0xRRGGBB.
@@ -104,8 +111,9 @@ constexpr std::uint32_t Rgb(int r, int g, int b) {
 }
 
 // Whether the screen shows picture `picture` with its top-left corner at
-// logical (x, y), pixel for pixel (keyed: pixels of the key left out).
-inline bool ShowsPicture(int picture, int x, int y, ce::COLORREF key = 0xFFFFFFFFu) {
+// logical (x, y), pixel for pixel (keyed: pixels of the key left out); only
+// its top `rows` logical rows when rows is given, and only what lies on the screen.
+inline bool ShowsPicture(int picture, int x, int y, ce::COLORREF key = 0xFFFFFFFFu, int rows = -1) {
   ce::HBITMAP bitmap = ce::LoadBitmapW(ce::GetModuleHandleW(nullptr), ce::MAKEINTRESOURCEW(picture));
   if (bitmap == nullptr) return false;
   ce::BITMAP info{};
@@ -113,8 +121,9 @@ inline bool ShowsPicture(int picture, int x, int y, ce::COLORREF key = 0xFFFFFFF
   ce::HDC dc = ce::CreateCompatibleDC(nullptr);
   ce::HGDIOBJ old = ce::SelectObject(dc, bitmap);
   bool same = true;
-  for (int py = 0; same && py < info.bmHeight; ++py)
-    for (int px = 0; same && px < info.bmWidth; ++px) {
+  const int height = rows < 0 ? info.bmHeight : DY(rows);
+  for (int py = 0; same && py < height && DY(y) + py < ce::host::ScreenHeight(); ++py)
+    for (int px = 0; same && px < info.bmWidth && DX(x) + px < ce::host::ScreenWidth(); ++px) {
       ce::COLORREF c = ce::GetPixel(dc, px, py);
       if (c == key) continue;
       same = ce::host::ScreenPixel(DX(x) + px, DY(y) + py) == Rgb(ce::GetRValue(c), ce::GetGValue(c), ce::GetBValue(c));
