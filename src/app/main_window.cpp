@@ -4,6 +4,7 @@
 #include "app/shell_state.h"
 #include "game/tick.h"
 #include "render/draw.h"
+#include "render/play_screen.h"
 #include "render/scale.h"
 #include "store/game_status.h"
 
@@ -103,6 +104,7 @@ ce::LRESULT MainWindowProc(ce::HWND window, ce::UINT message, ce::WPARAM wParam,
     case ce::WM_SETTINGCHANGE:
       return 0;
     case ce::WM_DESTROY:
+      ReleasePlaySurfaces();
       FreeBitmapSlots();
       ce::PostQuitMessage(0);
       return 0;
