@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "app/screens.h"
@@ -79,8 +80,10 @@ inline ce::HWND StartPlayWorld(int width, int height) {
   return window;
 }
 
-// Starts a game of the mode as the main menu does and serves its first paint.
+// Starts a game of the mode as the main menu does (its build readies the next
+// game) and serves the game's first paint.
 inline void BeginGame(ce::HWND window, std::int32_t mode) {
+  engine.gamePhase = NotStarted;
   requests.playSetupPending = 1;
   StartGame(window, mode);
   ce::host::PumpMessages();
@@ -91,16 +94,17 @@ inline std::uint32_t At(int x, int y) { return ce::host::ScreenPixel(ScaleX(x), 
 
 constexpr std::uint32_t Rgb(int r, int g, int b) { return std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | std::uint32_t(b); }
 
-// Whether the screen at logical (x, y) shows the picture's top-left w x h
-// (logical), pixel for pixel; keyed pictures compare only their non-key pixels.
-inline bool ShowsPicture(int picture, int x, int y, int w, int h, bool keyed = false) {
+// Whether the screen at logical (x, y) shows the part of the picture that
+// starts at logical (sx, sy) of it, w x h logical, pixel for pixel; keyed
+// pictures compare only their non-key pixels.
+inline bool ShowsPart(int picture, int sx, int sy, int x, int y, int w, int h, bool keyed = false) {
   ce::HBITMAP bitmap = ce::LoadBitmapW(ce::GetModuleHandleW(nullptr), ce::MAKEINTRESOURCEW(picture));
   ce::HDC dc = ce::CreateCompatibleDC(nullptr);
   ce::HGDIOBJ old = ce::SelectObject(dc, bitmap);
   bool same = bitmap != nullptr;
   for (int py = 0; same && py < ScaleY(h); ++py)
     for (int px = 0; same && px < ScaleX(w); ++px) {
-      ce::COLORREF c = ce::GetPixel(dc, px, py);
+      ce::COLORREF c = ce::GetPixel(dc, ScaleX(sx) + px, ScaleY(sy) + py);
       if (keyed && c == ce::RGB(255, 204, 255)) continue;
       std::uint32_t want = Rgb(ce::GetRValue(c), ce::GetGValue(c), ce::GetBValue(c));
       same = ce::host::ScreenPixel(ScaleX(x) + px, ScaleY(y) + py) == want;
@@ -109,6 +113,24 @@ inline bool ShowsPicture(int picture, int x, int y, int w, int h, bool keyed = f
   ce::DeleteDC(dc);
   if (bitmap != nullptr) ce::DeleteObject(bitmap);
   return same;
+}
+
+inline bool ShowsPicture(int picture, int x, int y, int w, int h, bool keyed = false) {
+  return ShowsPart(picture, 0, 0, x, y, w, h, keyed);
+}
+
+// The small or the large number, by the screen in use.
+inline int Pic(int small, int large) { return PictureFor(small, large); }
+
+// Stops the game timer, so that only the test changes the requests.
+inline void Freeze(ce::HWND window) { ce::KillTimer(window, kGameTimer); }
+
+// Device pixels of one colour in a logical rectangle.
+inline int CountColour(std::uint32_t colour, int left, int top, int right, int bottom) {
+  int n = 0;
+  for (int y = ScaleY(top); y < ScaleY(bottom); ++y)
+    for (int x = ScaleX(left); x < ScaleX(right); ++x) n += ce::host::ScreenPixel(x, y) == colour;
+  return n;
 }
 
 // Repaints the whole window now, whatever the requests.
