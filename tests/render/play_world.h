@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 #include "app/screens.h"
@@ -25,6 +26,14 @@
 namespace playworld {
 
 inline int paints = 0;
+inline int ticks = 0;
+// Run at each game timer message (also while a message box's own loop runs).
+inline std::function<void()> onTick;
+
+// Logical coordinates of a pointer message, halved on the large screens.
+inline int Logical(int device) {
+  return display.DisplayMode == 3 || display.DisplayMode == 4 ? device / 2 : device;
+}
 
 inline ce::LRESULT PlayProc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) {
   if (m == ce::WM_PAINT) {
@@ -37,8 +46,18 @@ inline ce::LRESULT PlayProc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp
     return 0;
   }
   if (m == ce::WM_TIMER && wp == kGameTimer) {
+    ++ticks;
     GameTick(w);
+    if (onTick) onTick();
     return 0;
+  }
+  const int x = Logical(static_cast<short>(ce::LOWORD(std::uintptr_t(lp))));
+  const int y = Logical(static_cast<short>(ce::HIWORD(std::uintptr_t(lp))));
+  if (shell.ScreenState == Play) {
+    if (m == ce::WM_LBUTTONDOWN) PlayPointerDown(w, x, y);
+    if (m == ce::WM_MOUSEMOVE) PlayPointerMove(w, x, y);
+    if (m == ce::WM_LBUTTONUP) PlayPointerUp(w, x, y);
+    if (m == ce::WM_KEYUP) PlayKeyUp(static_cast<ce::UINT>(wp), w);
   }
   return ce::DefWindowProcW(w, m, wp, lp);
 }
@@ -61,6 +80,8 @@ inline ce::HWND StartPlayWorld(int width, int height) {
   cursorMark = 0;
   topAreaDirty = 0;
   paints = 0;
+  ticks = 0;
+  onTick = nullptr;
   ResetHiScores();
 
   ce::WNDCLASSW wc{};
