@@ -16,7 +16,9 @@
 
 namespace {
 
-ce::LRESULT Proc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) { return ce::DefWindowProcW(w, m, wp, lp); }
+ce::LRESULT Proc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) {
+  return ce::DefWindowProcW(w, m, wp, lp);
+}
 
 ce::HWND Setup(std::int32_t mode) {
   ce::host::Start(ce::host::Options{});
@@ -29,8 +31,8 @@ ce::HWND Setup(std::int32_t mode) {
   wc.lpfnWndProc = Proc;
   wc.lpszClassName = u"Melvoria";
   ce::RegisterClassW(&wc);
-  ce::HWND w = ce::CreateWindowExW(0, u"Melvoria", u"Melvoria", ce::WS_VISIBLE, 0, 0, 480, 640, nullptr, 0, nullptr,
-                                   nullptr);
+  ce::HWND w = ce::CreateWindowExW(0, u"Melvoria", u"Melvoria", ce::WS_VISIBLE, 0, 0, 480, 640, nullptr, 0,
+                                   nullptr, nullptr);
   shell.mainWindow = w;
   ReadScreenDpi();
   display.DisplayMode = 3;

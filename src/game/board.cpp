@@ -17,10 +17,20 @@ namespace {
 // Pixels per tick of a single move and the replacement step, by gameSpeed; false for an unknown speed.
 bool SpeedFor(std::int32_t gameSpeed, std::int32_t* reelSpeed, std::int32_t* replaceStep) {
   switch (gameSpeed) {
-    case 1: *reelSpeed = 1; *replaceStep = 1; return true;
-    case 2: *reelSpeed = 3; *replaceStep = 3; return true;
-    case 3: *reelSpeed = 5; *replaceStep = 3; return true;
-    default: return false;
+    case 1:
+      *reelSpeed = 1;
+      *replaceStep = 1;
+      return true;
+    case 2:
+      *reelSpeed = 3;
+      *replaceStep = 3;
+      return true;
+    case 3:
+      *reelSpeed = 5;
+      *replaceStep = 3;
+      return true;
+    default:
+      return false;
   }
 }
 

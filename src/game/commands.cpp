@@ -18,7 +18,8 @@ void ReelCommand(ce::HWND window, std::int32_t command) {
     InvalidateLogical(window, r);
     engine.holdCountdown = engine.holdTicks;
     // Reels 3 and 4 wait for the opening spin to settle.
-    if (g.reelMotion[k] == ReelIdle && g.matchActive == 0 && (k < 3 || g.spinSettled == 1) && g.spinStep[k] == 0)
+    if (g.reelMotion[k] == ReelIdle && g.matchActive == 0 && (k < 3 || g.spinSettled == 1) &&
+        g.spinStep[k] == 0)
       g.reelMotion[k] = up ? Up : Down;
   } else {
     requests.buttonToRedraw = command + 1;

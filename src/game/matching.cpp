@@ -17,8 +17,9 @@ constexpr std::array<MatchLineCells, 30> MakeLines() {
       l.size = kRowPattern[j][1];
       for (int i = 0; i < l.size; ++i) l.cells[std::size_t(i)] = 5 * r + kRowPattern[j][0] + i;
     }
-  constexpr std::int32_t kThrees[11][3] = {{10, 6, 2},  {11, 7, 3}, {12, 8, 4}, {14, 8, 2}, {13, 7, 1}, {12, 6, 0},
-                                           {0, 5, 10},  {1, 6, 11}, {2, 7, 12}, {3, 8, 13}, {4, 9, 14}};
+  constexpr std::int32_t kThrees[11][3] = {{10, 6, 2}, {11, 7, 3}, {12, 8, 4}, {14, 8, 2},
+                                           {13, 7, 1}, {12, 6, 0}, {0, 5, 10}, {1, 6, 11},
+                                           {2, 7, 12}, {3, 8, 13}, {4, 9, 14}};
   for (int j = 0; j < 11; ++j) {
     MatchLineCells& l = lines[std::size_t(19 + j)];
     l.size = 3;

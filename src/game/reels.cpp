@@ -13,12 +13,18 @@ std::int32_t SpinSpeedAt(int reel, std::int32_t step) {
   const std::int32_t last = kLastSpinStep[reel];
   // The first cells speed up (reels 1..3 run their second cell at 2), the last three slow down.
   switch (step) {
-    case 2: return reel == 0 || reel == 4 ? 3 : 2;
-    case 3: return reel == 4 ? 0 : 3;
-    case 4: return 5;
-    case 5: return 9;
-    case 6: return 15;
-    default: break;
+    case 2:
+      return reel == 0 || reel == 4 ? 3 : 2;
+    case 3:
+      return reel == 4 ? 0 : 3;
+    case 4:
+      return 5;
+    case 5:
+      return 9;
+    case 6:
+      return 15;
+    default:
+      break;
   }
   if (step == last - 3) return 9;
   if (step == last - 2) return 5;
@@ -29,7 +35,9 @@ std::int32_t SpinSpeedAt(int reel, std::int32_t step) {
 namespace {
 
 // A mod and a div that match the handheld's truncating arithmetic on values of any sign.
-constexpr std::int32_t Offset(std::int32_t v) { return v % 100; }
+constexpr std::int32_t Offset(std::int32_t v) {
+  return v % 100;
+}
 
 void ShowSlot(int slot, std::int32_t value, std::int32_t place) {
   requests.slotItem[std::size_t(slot)] = value / 100;
@@ -149,9 +157,14 @@ void StepReel(int k) {
   if (k < 0 || k >= kReels) return;
   for (int slot = 4 * k + 1; slot <= 4 * k + 4; ++slot) requests.slotItem[std::size_t(slot)] = kSlotEmpty;
   switch (gameStatus.reelMotion[k]) {
-    case Down: MoveDown(k); break;
-    case Up: MoveUp(k); break;
-    default: break;
+    case Down:
+      MoveDown(k);
+      break;
+    case Up:
+      MoveUp(k);
+      break;
+    default:
+      break;
   }
 }
 

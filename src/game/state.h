@@ -27,8 +27,8 @@ enum Item : std::int32_t {
 enum ReelMotion : std::int32_t { ReelIdle = 0, Down = 1, Up = 2, Locked = 10 };
 
 enum Command : std::int32_t {
-  ReelUp = 1,     // 1..5: reel (command - 1)
-  ReelDown = 6,   // 6..10: reel (command - 6)
+  ReelUp = 1,    // 1..5: reel (command - 1)
+  ReelDown = 6,  // 6..10: reel (command - 6)
   SpinAll = 11,
   MakeScore = 12,
   BetUp = 13,
@@ -113,7 +113,8 @@ struct EngineState {
 // acts on it and clears it; a request set twice before it is served is served once.
 struct RenderRequests {
   // Animation slots 0..20: reel k's motion uses 4k+1..4k+4, a replaced cell i uses slot i.
-  std::array<std::int32_t, kSlots> slotItem = Filled<kSlots>(kSlotEmpty);  // item code; any int from a damaged store
+  std::array<std::int32_t, kSlots> slotItem =
+      Filled<kSlots>(kSlotEmpty);                 // item code; any int from a damaged store
   std::array<std::int32_t, kSlots> slotPlace{};   // 0..14 cell, 101+k above reel k, 106+k below it
   std::array<std::int32_t, kSlots> slotOffset{};  // pixels
 
@@ -124,9 +125,9 @@ struct RenderRequests {
   std::int32_t metersDirty = 0;
   std::int32_t matchLinesDirty = 0;
   std::array<std::int32_t, kLines + 1> matchLine{};  // [1..29]; [0] unused
-  std::int32_t spinButtonLook = 0;  // 12 usable, 13 pressed, 14 disabled
-  std::int32_t panelRequest = 0;    // 20..32
-  std::int32_t buttonToRedraw = 0;  // command + 1 of an arrow, 2..11
+  std::int32_t spinButtonLook = 0;                   // 12 usable, 13 pressed, 14 disabled
+  std::int32_t panelRequest = 0;                     // 20..32
+  std::int32_t buttonToRedraw = 0;                   // command + 1 of an arrow, 2..11
   std::int32_t refillRequest = 0;
   std::int32_t gameOverBanner = 0;  // 0 none, 1 to be loaded, 2 shown
   std::int32_t scoreBanner = 0;

@@ -30,8 +30,12 @@ std::int32_t Scale(std::int32_t v, std::int32_t dpi) {
 
 }  // namespace
 
-std::int32_t ScaleX(std::int32_t v) { return Scale(v, display.dpiX); }
-std::int32_t ScaleY(std::int32_t v) { return Scale(v, display.dpiY); }
+std::int32_t ScaleX(std::int32_t v) {
+  return Scale(v, display.dpiX);
+}
+std::int32_t ScaleY(std::int32_t v) {
+  return Scale(v, display.dpiY);
+}
 
 void InvalidateLogical(ce::HWND window, std::int32_t left, std::int32_t top, std::int32_t right,
                        std::int32_t bottom) {

@@ -13,7 +13,8 @@ std::u16string Widen(const char* s) {
 
 }  // namespace
 
-std::u16string BuildExportCode(std::int32_t score, const std::u16string& prefix, const std::u16string& variant) {
+std::u16string BuildExportCode(std::int32_t score, const std::u16string& prefix,
+                               const std::u16string& variant) {
   char hex[16];
   // A negative score shows its two's complement, as "%X" of the 32-bit value does.
   std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(static_cast<std::uint32_t>(score)));

@@ -9,9 +9,12 @@ SoundBank soundBank;
 
 namespace {
 
-std::uint16_t Read16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+std::uint16_t Read16(const std::uint8_t* p) {
+  return std::uint16_t(p[0] | (p[1] << 8));
+}
 std::uint32_t Read32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
+  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+         (std::uint32_t(p[3]) << 24);
 }
 
 constexpr std::uint32_t kSamplesStart = 44;
@@ -22,16 +25,26 @@ constexpr std::uint32_t kLeftOut = 1200;
 
 int SoundForEvent(int event, std::int32_t comboLevel) {
   switch (event) {
-    case 1: return 6;
-    case 2: return 12;
-    case 3: return 3;
-    case 4: return 1;
-    case 5: return 2;
-    case 6: return 4;
-    case 7: return comboLevel >= 1 && comboLevel <= 5 ? 6 + comboLevel : 0;
-    case 8: return 6;
-    case 9: return 5;
-    default: return 0;
+    case 1:
+      return 6;
+    case 2:
+      return 12;
+    case 3:
+      return 3;
+    case 4:
+      return 1;
+    case 5:
+      return 2;
+    case 6:
+      return 4;
+    case 7:
+      return comboLevel >= 1 && comboLevel <= 5 ? 6 + comboLevel : 0;
+    case 8:
+      return 6;
+    case 9:
+      return 5;
+    default:
+      return 0;
   }
 }
 
@@ -58,8 +71,8 @@ void LoadSound(SoundRecord* record, int resourceId) {
 void OpenSoundDevice(SoundRecord* record, int id) {
   if (id < 1 || id > kSounds) return;
   ce::HWAVEOUT device = nullptr;
-  if (ce::waveOutOpen(&device, ce::WAVE_MAPPER, &record->format, reinterpret_cast<ce::DWORD_PTR>(&SoundDone), 0,
-                      ce::CALLBACK_FUNCTION) != ce::MMSYSERR_NOERROR)
+  if (ce::waveOutOpen(&device, ce::WAVE_MAPPER, &record->format, reinterpret_cast<ce::DWORD_PTR>(&SoundDone),
+                      0, ce::CALLBACK_FUNCTION) != ce::MMSYSERR_NOERROR)
     device = nullptr;
   soundBank.devices[std::size_t(id)] = device;
 }
@@ -107,7 +120,8 @@ void ApplyVolume() {
 }
 
 void LoadSoundBank() {
-  for (int id = 1; id <= kSounds; ++id) LoadSound(&soundBank.records[std::size_t(id)], kSoundResource[std::size_t(id)]);
+  for (int id = 1; id <= kSounds; ++id)
+    LoadSound(&soundBank.records[std::size_t(id)], kSoundResource[std::size_t(id)]);
   for (int id = 1; id <= kSounds; ++id) OpenSoundDevice(&soundBank.records[std::size_t(id)], id);
 }
 

@@ -24,7 +24,7 @@ struct SoundBank {
 extern SoundBank soundBank;
 
 // The WAVE resource of each SoundId, in loading order.
-constexpr std::array<int, kSounds + 1> kSoundResource = {0, 443, 444, 442, 445, 441, 446,
+constexpr std::array<int, kSounds + 1> kSoundResource = {0,   443, 444, 442, 445, 441, 446,
                                                          447, 448, 449, 450, 451, 452};
 
 // Sound events: 1 bet key, 2 reel move, 3 game over, 4 BET UP, 5 score transfer step,

@@ -19,21 +19,21 @@ struct GameStatus {
   std::uint8_t helpEnabled;
   std::uint8_t joystickControl;
   std::uint8_t unusedByte46;
-  std::uint8_t soundOn;    // 1: sounds play
-  std::int32_t gameMode;   // GameMode of the game in progress, 0 = none
-  std::int32_t betPercent; // 3..99 in steps of 3
+  std::uint8_t soundOn;     // 1: sounds play
+  std::int32_t gameMode;    // GameMode of the game in progress, 0 = none
+  std::int32_t betPercent;  // 3..99 in steps of 3
   std::int32_t spare56;
   std::int32_t gameSpeed;  // 1 Normal, 2 Fast, 3 Fastest
   std::int32_t score;
-  std::int32_t pendingPoints;        // points won, not yet in the score
-  std::int32_t reelStrip[5][24];     // [reel][position]; position 0 only travels with the record
-  std::int32_t reelSpeed[5];         // pixels per tick
-  std::int32_t spinStep[5];          // 0 = not spinning
+  std::int32_t pendingPoints;     // points won, not yet in the score
+  std::int32_t reelStrip[5][24];  // [reel][position]; position 0 only travels with the record
+  std::int32_t reelSpeed[5];      // pixels per tick
+  std::int32_t spinStep[5];       // 0 = not spinning
   std::uint8_t spinSettled;
   std::uint8_t padding593[3];
-  std::int32_t life;      // 0..30
-  std::int32_t lifeGain;  // units still to add, one per meter tick
-  std::int32_t lifeLoss;  // units still to take
+  std::int32_t life;             // 0..30
+  std::int32_t lifeGain;         // units still to add, one per meter tick
+  std::int32_t lifeLoss;         // units still to take
   std::int32_t pendingItem[15];  // per cell: the value replacing a matched item, 1000 = none
   std::uint8_t matchActive;
   std::uint8_t matchPause;  // ticks before matched cells are replaced

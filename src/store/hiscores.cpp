@@ -20,12 +20,14 @@ void InsertHiScore(const char16_t* name, std::int32_t score, bool checkDuplicate
   if (t == nullptr) return;
 
   std::u16string cut;
-  for (const char16_t* p = name; p != nullptr && *p != 0 && cut.size() < kNameUnits - 1; ++p) cut.push_back(*p);
+  for (const char16_t* p = name; p != nullptr && *p != 0 && cut.size() < kNameUnits - 1; ++p)
+    cut.push_back(*p);
 
   int c = 5;
   while (c > 0 && score > t->entries[c - 1].score) --c;
   if (c == 5) return;
-  if (checkDuplicate && c > 0 && t->entries[c - 1].score == score && EntryName(t->entries[c - 1]) == cut) return;
+  if (checkDuplicate && c > 0 && t->entries[c - 1].score == score && EntryName(t->entries[c - 1]) == cut)
+    return;
 
   std::memmove(&t->entries[c + 1], &t->entries[c], sizeof(HiScoreEntry) * std::size_t(4 - c));
   HiScoreEntry& e = t->entries[c];

@@ -39,7 +39,8 @@ TEST_F(BoardTest, ResetGameStartsEveryModeFromTheSameMeters) {
     EXPECT_EQ(engine.comboLevel, 4) << "the reset leaves comboLevel alone";
     EXPECT_EQ(engine.lifeOut, 0);
     EXPECT_EQ(engine.betUpState, 0);
-    EXPECT_EQ(engine.reelButtonsReady + engine.spinButtonReady + engine.makeScoreReady + engine.betKeysReady, 0);
+    EXPECT_EQ(engine.reelButtonsReady + engine.spinButtonReady + engine.makeScoreReady + engine.betKeysReady,
+              0);
     EXPECT_EQ(shell.dragArmed, 0);
     EXPECT_EQ(requests.gameOverBanner, 0);
     for (std::int32_t p : gameStatus.pendingItem) EXPECT_EQ(p, kNothingPending);
@@ -128,13 +129,9 @@ TEST_F(BoardTest, StartGameIgnoresOtherModes) {
 
 TEST_F(BoardTest, WithHelpOnTheFirstStartOpensTheHelpPopupOnly) {
   gameStatus.helpEnabled = 1;
-  shell.helpPage = 3;
-  shell.popupControls = 1;
   StartGame(MainWindow(), Hard);
   EXPECT_EQ(shell.PopupState, Help);
   EXPECT_EQ(shell.pendingMode, Hard);
-  EXPECT_EQ(shell.helpPage, 0);
-  EXPECT_EQ(shell.popupControls, 0);
   EXPECT_EQ(shell.ScreenState, MainMenu);
   EXPECT_EQ(gameStatus.gameMode, 0);
   ASSERT_NE(shell.popupWindow, nullptr);

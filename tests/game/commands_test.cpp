@@ -180,7 +180,7 @@ struct BetCase {
 };
 
 const BetCase kBets[] = {
-    {BetUp, 3, 6},   {BetUp, 96, 99}, {BetUp, 99, 3},  {BetUp, 97, 97},
+    {BetUp, 3, 6},    {BetUp, 96, 99}, {BetUp, 99, 3},    {BetUp, 97, 97},
     {BetDown, 3, 99}, {BetDown, 6, 3}, {BetDown, 99, 96},
 };
 

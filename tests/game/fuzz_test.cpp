@@ -26,10 +26,18 @@ void Damage(std::mt19937& rng) {
   for (int i = 0; i < n; ++i) {
     std::int32_t& w = words[rng() % (sizeof(GameStatus) / 4)];
     switch (rng() % 4) {
-      case 0: w = std::int32_t(rng()); break;
-      case 1: w = std::int32_t(rng() % 2000) - 1000; break;
-      case 2: w = rng() % 2 ? 0x7FFFFFFF : -0x7FFFFFFF - 1; break;
-      default: w = std::int32_t(rng() % 120); break;
+      case 0:
+        w = std::int32_t(rng());
+        break;
+      case 1:
+        w = std::int32_t(rng() % 2000) - 1000;
+        break;
+      case 2:
+        w = rng() % 2 ? 0x7FFFFFFF : -0x7FFFFFFF - 1;
+        break;
+      default:
+        w = std::int32_t(rng() % 120);
+        break;
     }
   }
 }

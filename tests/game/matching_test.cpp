@@ -160,7 +160,8 @@ TEST_F(MatchingTest, ScoreGroupPaysByItemSizeAndMode) {
   for (const PayoutCase& c : kPayouts) {
     for (int value : c.values) {
       for (int size = 3; size <= 5; ++size) {
-        SCOPED_TRACE(testing::Message() << c.kind << " value " << value << " mode " << c.mode << " size " << size);
+        SCOPED_TRACE(testing::Message()
+                     << c.kind << " value " << value << " mode " << c.mode << " size " << size);
         gameStatus.gameMode = c.mode;
         gameStatus.betPercent = 12;
         gameStatus.score = 1325;
@@ -185,9 +186,8 @@ TEST_F(MatchingTest, ScoreGroupWorkedExamples) {
   };
   // Bet 3 and the program-start difficulty values (3, 5, 10, factor 5).
   const Example kExamples[] = {
-      {Easy, 0, 3, 100, 45, 3},           {Easy, 0, 5, 700, 180, 20},
-      {Melvoria, 1000, 3, 600, 995, 3},   {Melvoria, 1000, 4, 300, 45, 3},
-      {Melvoria, 1000, 5, 700, 120, 3},
+      {Easy, 0, 3, 100, 45, 3},        {Easy, 0, 5, 700, 180, 20},       {Melvoria, 1000, 3, 600, 995, 3},
+      {Melvoria, 1000, 4, 300, 45, 3}, {Melvoria, 1000, 5, 700, 120, 3},
   };
   for (const Example& e : kExamples) {
     SCOPED_TRACE(testing::Message() << "mode " << e.mode << " size " << e.size << " value " << e.value);

@@ -34,8 +34,8 @@ int RunMove(int k, std::int32_t motion) {
 
 struct SpeedCase {
   std::int32_t speed;
-  int ticks;       // to complete one cell
-  int leftOver;    // offset the moved values keep
+  int ticks;     // to complete one cell
+  int leftOver;  // offset the moved values keep
 };
 const SpeedCase kSpeeds[] = {{1, 45, 0}, {2, 23, 1}, {3, 15, 0}, {5, 9, 0}, {9, 5, 0}, {15, 3, 0}};
 
@@ -51,7 +51,8 @@ TEST_F(ReelsTest, ADownwardMoveShiftsTheStripByOneCell) {
     EXPECT_EQ(gameStatus.reelMotion[2], ReelIdle);
     EXPECT_EQ(after[0], 12345);
     for (int p = 2; p <= 10; ++p) EXPECT_EQ(after[std::size_t(p)], before[std::size_t(p - 1)]) << p;
-    for (int p = 11; p <= 14; ++p) EXPECT_EQ(after[std::size_t(p)], before[std::size_t(p - 1)] + c.leftOver) << p;
+    for (int p = 11; p <= 14; ++p)
+      EXPECT_EQ(after[std::size_t(p)], before[std::size_t(p - 1)] + c.leftOver) << p;
     for (int p = 15; p <= 23; ++p) EXPECT_EQ(after[std::size_t(p)], before[std::size_t(p - 1)]) << p;
     EXPECT_EQ(after[1] % 100, 0);
   }
@@ -67,7 +68,8 @@ TEST_F(ReelsTest, AnUpwardMoveShiftsTheStripByOneCell) {
     EXPECT_EQ(RunMove(4, Up), c.ticks);
     const Strip after = StripOf(4);
     for (int p = 1; p <= 9; ++p) EXPECT_EQ(after[std::size_t(p)], before[std::size_t(p + 1)]) << p;
-    for (int p = 10; p <= 13; ++p) EXPECT_EQ(after[std::size_t(p)], before[std::size_t(p + 1)] + c.leftOver) << p;
+    for (int p = 10; p <= 13; ++p)
+      EXPECT_EQ(after[std::size_t(p)], before[std::size_t(p + 1)] + c.leftOver) << p;
     for (int p = 14; p <= 22; ++p) EXPECT_EQ(after[std::size_t(p)], before[std::size_t(p + 1)]) << p;
   }
 }
@@ -229,7 +231,8 @@ TEST_F(ReelsTest, MatchedCellsPauseThenDissolveIntoTheirNewItems) {
     engine.replaceStep = c.replaceStep;
     SetBoard({2, 2, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     DetectMatches();
-    const std::int32_t fresh[3] = {gameStatus.pendingItem[0], gameStatus.pendingItem[1], gameStatus.pendingItem[2]};
+    const std::int32_t fresh[3] = {gameStatus.pendingItem[0], gameStatus.pendingItem[1],
+                                   gameStatus.pendingItem[2]};
     for (int t = 1; t <= 38; ++t) {
       StepMatchClear();
       for (int k = 0; k < 5; ++k) ASSERT_EQ(gameStatus.reelMotion[k], t < 38 ? Locked : ReelIdle) << t;

@@ -20,7 +20,9 @@ struct World {
   EngineState run;
   RenderRequests req;
 };
-World Take() { return {gameStatus, engine, requests}; }
+World Take() {
+  return {gameStatus, engine, requests};
+}
 void Put(const World& w) {
   gameStatus = w.status;
   engine = w.run;
@@ -92,8 +94,8 @@ TEST_F(RoundTripTest, AGameContinuesTickForTickAfterTheStore) {
   ASSERT_EQ(gameStatus.spinSettled, 0);
   ExpectSameAfterRoundTrip("mid-spin");
 
-  ASSERT_TRUE(StepUntil([] { return gameStatus.spinSettled == 1 && AllReelsIdle() && gameStatus.matchActive == 0; },
-                        20000));
+  ASSERT_TRUE(StepUntil(
+      [] { return gameStatus.spinSettled == 1 && AllReelsIdle() && gameStatus.matchActive == 0; }, 20000));
   Tap(ReelUp + 2);
   Step(20);
   ASSERT_EQ(gameStatus.reelMotion[2], Up);

@@ -45,8 +45,8 @@ struct BetUpCase {
 };
 
 const BetUpCase kBetUps[] = {
-    {Easy, 3, 6, 0},         {Easy, 93, 96, 0},         {Easy, 96, 99, 5000}, {Easy, 99, 99, 5000},
-    {Hard, 3, 6, 0},         {Hard, 96, 99, 5000},      {Hard, 99, 99, 5000}, {Melvoria, 12, 12, 1200},
+    {Easy, 3, 6, 0},          {Easy, 93, 96, 0},     {Easy, 96, 99, 5000}, {Easy, 99, 99, 5000},
+    {Hard, 3, 6, 0},          {Hard, 96, 99, 5000},  {Hard, 99, 99, 5000}, {Melvoria, 12, 12, 1200},
     {Melvoria, 99, 99, 9900}, {Melvoria, 3, 3, 300},
 };
 
@@ -112,10 +112,11 @@ TEST_F(TickTest, TheRefillTurnsBlankCellsIntoItems) {
   EXPECT_EQ(gameStatus.matchActive, 1);
   for (int i = 0; i < kCells; ++i) {
     bool blank = i == 0 || i == 2 || i == 6 || i == 14;
-    if (blank)
+    if (blank) {
       EXPECT_TRUE(gameStatus.pendingItem[i] >= 100 && gameStatus.pendingItem[i] <= 700) << i;
-    else
+    } else {
       EXPECT_EQ(gameStatus.pendingItem[i], kNothingPending) << i;
+    }
   }
 }
 
@@ -440,14 +441,20 @@ TEST_F(TickTest, TheGameOverSequence) {
       EXPECT_EQ(requests.gameOverBanner, 2);
       EXPECT_EQ(requests.scoreBanner, 0);
     }
-    if (c == 1) EXPECT_EQ(TakeSounds(), std::vector<int>{3});
+    if (c == 1) {
+      EXPECT_EQ(TakeSounds(), std::vector<int>{3});
+    }
     if (c == 30) {
       EXPECT_EQ(gameStatus.score, 1150);
       for (int k = 0; k < 5; ++k)
         for (int p : {8, 9, 10}) EXPECT_EQ(gameStatus.reelStrip[k][p], 0);
     }
-    if (c == 50) EXPECT_EQ(requests.scoreBanner, 0);
-    if (c == 51) EXPECT_EQ(requests.scoreBanner, 2);
+    if (c == 50) {
+      EXPECT_EQ(requests.scoreBanner, 0);
+    }
+    if (c == 51) {
+      EXPECT_EQ(requests.scoreBanner, 2);
+    }
     if (idleBefore && !AllReelsIdle()) spinStart = c;
   }
   EXPECT_EQ(spinStart, 100);
@@ -477,7 +484,7 @@ struct EndCase {
 };
 
 const EndCase kEnds[] = {
-    {Easy, 1265, NewHiScore}, {Easy, 1264, HiScores},     {Hard, 1135, NewHiScore},
+    {Easy, 1265, NewHiScore}, {Easy, 1264, HiScores},       {Hard, 1135, NewHiScore},
     {Hard, 1134, HiScores},   {Melvoria, 1024, NewHiScore}, {Melvoria, 1023, HiScores},
 };
 

@@ -83,7 +83,8 @@ void CheckInvariants(std::int64_t tick) {
     ASSERT_GE(g.spinStep[k], 0) << tick;
     ASSERT_LT(g.spinStep[k], kLastSpinStep[k]) << tick;
   }
-  for (std::int32_t p : g.pendingItem) ASSERT_TRUE(p == kNothingPending || (p >= 0 && p <= 700 && p % 100 == 0)) << tick;
+  for (std::int32_t p : g.pendingItem)
+    ASSERT_TRUE(p == kNothingPending || (p >= 0 && p <= 700 && p % 100 == 0)) << tick;
   // At rest every cell is on its place. Not checked: the end of a game, which blanks strip
   // positions under reels that may still move, and a refill that starts a tick after the
   // clearing it joins and so stops one step short of its new item.
@@ -99,8 +100,8 @@ void CheckInvariants(std::int64_t tick) {
 struct GameCase {
   std::int32_t mode;
   std::int32_t gameSpeed;
-  unsigned seed;         // the player's
-  ce::DWORD startTime;   // a Melvoria meter is hard to fill: this start gives the player a game that does
+  unsigned seed;        // the player's
+  ce::DWORD startTime;  // a Melvoria meter is hard to fill: this start gives the player a game that does
 };
 
 class WholeGameTest : public EngineTest, public ::testing::WithParamInterface<GameCase> {};
@@ -145,13 +146,11 @@ TEST_P(WholeGameTest, AGameRunsFromItsOpeningSpinToTheHiScoreScreens) {
   RecordProperty("score", std::to_string(gameStatus.score));
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMode, WholeGameTest,
-                         ::testing::Values(GameCase{Easy, 1, 11, 0}, GameCase{Hard, 2, 22, 0},
-                                           GameCase{Melvoria, 3, 33, 57}),
-                         [](const auto& info) {
-                           return std::string(info.param.mode == Easy   ? "Easy"
-                                              : info.param.mode == Hard ? "Hard"
-                                                                        : "Melvoria");
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    EveryMode, WholeGameTest,
+    ::testing::Values(GameCase{Easy, 1, 11, 0}, GameCase{Hard, 2, 22, 0}, GameCase{Melvoria, 3, 33, 57}),
+    [](const auto& info) {
+      return std::string(info.param.mode == Easy ? "Easy" : info.param.mode == Hard ? "Hard" : "Melvoria");
+    });
 
 }  // namespace

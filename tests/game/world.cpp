@@ -35,7 +35,8 @@ void ResetWorld() {
                                    nullptr, nullptr);
   shell.mainWindow = mainWindow;
   ReadScreenDpi();
-  display.DisplayMode = ClassifyDisplayMode(ce::GetSystemMetrics(ce::SM_CXSCREEN), ce::GetSystemMetrics(ce::SM_CYSCREEN));
+  display.DisplayMode =
+      ClassifyDisplayMode(ce::GetSystemMetrics(ce::SM_CXSCREEN), ce::GetSystemMetrics(ce::SM_CYSCREEN));
 
   gameStatus.initialised = 1;
   gameStatus.volume = 80;
@@ -45,7 +46,9 @@ void ResetWorld() {
   ResetHiScores();
 }
 
-ce::HWND MainWindow() { return mainWindow; }
+ce::HWND MainWindow() {
+  return mainWindow;
+}
 
 int GameTimerMessages(ce::DWORD ms) {
   timerMessages = 0;
@@ -71,10 +74,20 @@ void ServePaint() {
     requests.buttonToRedraw = 0;
   }
   switch (requests.spinButtonLook) {
-    case 12: engine.buttonPressed = 1; engine.spinButtonReady = 1; requests.spinButtonLook = 0; break;
-    case 13: requests.spinButtonLook = 0; break;
-    case 14: engine.spinButtonReady = 0; requests.spinButtonLook = 0; break;
-    default: break;
+    case 12:
+      engine.buttonPressed = 1;
+      engine.spinButtonReady = 1;
+      requests.spinButtonLook = 0;
+      break;
+    case 13:
+      requests.spinButtonLook = 0;
+      break;
+    case 14:
+      engine.spinButtonReady = 0;
+      requests.spinButtonLook = 0;
+      break;
+    default:
+      break;
   }
   requests.reelsMovedDown = requests.reelsMovedUp = 0;
   if (requests.metersDirty > 0) {
@@ -83,13 +96,31 @@ void ServePaint() {
   }
   requests.replaceDirty = requests.boardDirty = 0;
   switch (requests.panelRequest) {
-    case 20: engine.reelButtonsReady = 1; break;
-    case 22: engine.makeScoreReady = 1; break;
-    case 23: engine.makeScoreReady = 0; break;
-    case 24: engine.reelButtonsReady = 0; engine.makeScoreReady = 0; break;
-    case 25: engine.reelButtonsReady = 0; engine.spinButtonReady = 0; engine.makeScoreReady = 0; break;
-    case 30: case 31: case 32: engine.betKeysReady = 1; break;
-    default: break;
+    case 20:
+      engine.reelButtonsReady = 1;
+      break;
+    case 22:
+      engine.makeScoreReady = 1;
+      break;
+    case 23:
+      engine.makeScoreReady = 0;
+      break;
+    case 24:
+      engine.reelButtonsReady = 0;
+      engine.makeScoreReady = 0;
+      break;
+    case 25:
+      engine.reelButtonsReady = 0;
+      engine.spinButtonReady = 0;
+      engine.makeScoreReady = 0;
+      break;
+    case 30:
+    case 31:
+    case 32:
+      engine.betKeysReady = 1;
+      break;
+    default:
+      break;
   }
   requests.panelRequest = 0;
   requests.matchLinesDirty = 0;

@@ -1,7 +1,8 @@
+#include "render/scale.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/host.h"
-#include "render/scale.h"
 
 namespace {
 
@@ -18,9 +19,10 @@ TEST_F(ScaleTest, ScalingRoundsHalvesAwayFromZeroAndKeepsTheSign) {
     std::int32_t dpi, v, scaled;
   };
   const Case kCases[] = {
-      {96, 0, 0},    {96, 7, 7},     {96, -7, -7},   {192, 15, 30}, {192, 45, 90},  {192, -45, -90},
-      {144, 3, 5},   {144, -3, -5},  {144, 1, 2},    {144, 2, 3},   {120, 2, 3},    {120, -2, -3},
-      {72, 2, 2},    {72, 1, 1},     {72, -1, -1},   {192, 0x7FFFFFF, 0xFFFFFFE},
+      {96, 0, 0},    {96, 7, 7},      {96, -7, -7}, {192, 15, 30},
+      {192, 45, 90}, {192, -45, -90}, {144, 3, 5},  {144, -3, -5},
+      {144, 1, 2},   {144, 2, 3},     {120, 2, 3},  {120, -2, -3},
+      {72, 2, 2},    {72, 1, 1},      {72, -1, -1}, {192, 0x7FFFFFF, 0xFFFFFFE},
   };
   for (const Case& c : kCases) {
     display.dpiX = c.dpi;
@@ -55,15 +57,17 @@ TEST_F(ScaleTest, DisplayModes) {
   EXPECT_EQ(ClassifyDisplayMode(480, 480), 5);
 }
 
-ce::LRESULT Proc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) { return ce::DefWindowProcW(w, m, wp, lp); }
+ce::LRESULT Proc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) {
+  return ce::DefWindowProcW(w, m, wp, lp);
+}
 
 ce::HWND Window() {
   ce::WNDCLASSW wc{};
   wc.lpfnWndProc = Proc;
   wc.lpszClassName = u"Melvoria";
   ce::RegisterClassW(&wc);
-  ce::HWND w = ce::CreateWindowExW(0, u"Melvoria", u"Melvoria", ce::WS_VISIBLE, 0, 0, 480, 640, nullptr, 0, nullptr,
-                                   nullptr);
+  ce::HWND w = ce::CreateWindowExW(0, u"Melvoria", u"Melvoria", ce::WS_VISIBLE, 0, 0, 480, 640, nullptr, 0,
+                                   nullptr, nullptr);
   ce::ValidateRect(w, nullptr);
   return w;
 }

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "screens/export_code.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,10 +1,10 @@
+#include "store/hiscores.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "store/hiscores.h"
 
 namespace {
 
@@ -19,7 +19,9 @@ std::vector<Line> Lines(std::int32_t table) {
   return out;
 }
 
-bool operator==(const Line& a, const Line& b) { return a.name == b.name && a.score == b.score; }
+bool operator==(const Line& a, const Line& b) {
+  return a.name == b.name && a.score == b.score;
+}
 
 class HiScoresTest : public ::testing::Test {
  protected:
@@ -30,12 +32,12 @@ class HiScoresTest : public ::testing::Test {
 };
 
 TEST_F(HiScoresTest, ResetGivesEachTableItsDefaults) {
-  const std::vector<Line> easy = {{u"Ysolt", 3245}, {u"Femila", 3078}, {u"Runvel", 2678},
-                                  {u"Castimore", 1977}, {u"Holmir", 1264}};
-  const std::vector<Line> hard = {{u"Varon", 2654}, {u"Elsira", 2234}, {u"Quinto", 1879},
-                                  {u"Brek", 1765}, {u"Tamberu", 1134}};
-  const std::vector<Line> melvoria = {{u"Olvira", 2435}, {u"Zeni", 2036}, {u"Perusto", 1985},
-                                      {u"Dorisel", 1654}, {u"Ilvana", 1023}};
+  const std::vector<Line> easy = {
+      {u"Ysolt", 3245}, {u"Femila", 3078}, {u"Runvel", 2678}, {u"Castimore", 1977}, {u"Holmir", 1264}};
+  const std::vector<Line> hard = {
+      {u"Varon", 2654}, {u"Elsira", 2234}, {u"Quinto", 1879}, {u"Brek", 1765}, {u"Tamberu", 1134}};
+  const std::vector<Line> melvoria = {
+      {u"Olvira", 2435}, {u"Zeni", 2036}, {u"Perusto", 1985}, {u"Dorisel", 1654}, {u"Ilvana", 1023}};
   EXPECT_EQ(Lines(1), easy);
   EXPECT_EQ(Lines(2), hard);
   EXPECT_EQ(Lines(3), melvoria);
@@ -60,33 +62,46 @@ struct InsertCase {
   std::int32_t lastEntry;
 };
 
-const std::vector<Line> kEasy = {{u"Ysolt", 3245}, {u"Femila", 3078}, {u"Runvel", 2678},
-                                 {u"Castimore", 1977}, {u"Holmir", 1264}};
+const std::vector<Line> kEasy = {
+    {u"Ysolt", 3245}, {u"Femila", 3078}, {u"Runvel", 2678}, {u"Castimore", 1977}, {u"Holmir", 1264}};
 
 const InsertCase kInserts[] = {
     {"an equal score goes below",
-     u"Ann", 3245, 1,
+     u"Ann",
+     3245,
+     1,
      {{u"Ysolt", 3245}, {u"Ann", 3245}, {u"Femila", 3078}, {u"Runvel", 2678}, {u"Castimore", 1977}},
      1},
     {"the fifth score is not beaten", u"Ann", 1264, 1, kEasy, 4},
     {"one more takes fifth place",
-     u"Ann", 1265, 1,
+     u"Ann",
+     1265,
+     1,
      {{u"Ysolt", 3245}, {u"Femila", 3078}, {u"Runvel", 2678}, {u"Castimore", 1977}, {u"Ann", 1265}},
      4},
-    {"a new best", u"Ann", 5000, 1,
+    {"a new best",
+     u"Ann",
+     5000,
+     1,
      {{u"Ann", 5000}, {u"Ysolt", 3245}, {u"Femila", 3078}, {u"Runvel", 2678}, {u"Castimore", 1977}},
      0},
     {"the same line directly above is a duplicate", u"Femila", 3078, 1, kEasy, 4},
     {"the same name with another score is not",
-     u"Femila", 3000, 1,
+     u"Femila",
+     3000,
+     1,
      {{u"Ysolt", 3245}, {u"Femila", 3078}, {u"Femila", 3000}, {u"Runvel", 2678}, {u"Castimore", 1977}},
      2},
     {"names compare case by case",
-     u"femila", 3078, 1,
+     u"femila",
+     3078,
+     1,
      {{u"Ysolt", 3245}, {u"Femila", 3078}, {u"femila", 3078}, {u"Runvel", 2678}, {u"Castimore", 1977}},
      2},
     {"a longer name is cut to eleven characters",
-     u"Bartholomew Jr", 4000, 1,
+     u"Bartholomew Jr",
+     4000,
+     1,
      {{u"Bartholomew", 4000}, {u"Ysolt", 3245}, {u"Femila", 3078}, {u"Runvel", 2678}, {u"Castimore", 1977}},
      0},
     {"no table 0", u"Ann", 9000, 0, kEasy, 4},
