@@ -26,7 +26,7 @@ constexpr ExportTable kExportTables[3] = {
     {2435, u"003", u"09", u"Click this icon again when you beat the first Hi-Score of MELVORIA MODE!"},
 };
 
-constexpr const char16_t* kWebAddress = u"www.dunmorrow.example/melvoria";
+constexpr const char16_t* kWebAddress = u"www.dunmorrow.example";
 
 }  // namespace
 

@@ -112,8 +112,10 @@ constexpr std::uint32_t Rgb(int r, int g, int b) {
 
 // Whether the screen shows picture `picture` with its top-left corner at
 // logical (x, y), pixel for pixel (keyed: pixels of the key left out); only
-// its top `rows` logical rows when rows is given, and only what lies on the screen.
-inline bool ShowsPicture(int picture, int x, int y, ce::COLORREF key = 0xFFFFFFFFu, int rows = -1) {
+// its top `rows` logical rows when rows is given (from logical row `firstRow`
+// on), and only what lies on the screen.
+inline bool ShowsPicture(int picture, int x, int y, ce::COLORREF key = 0xFFFFFFFFu, int rows = -1,
+                         int firstRow = 0) {
   ce::HBITMAP bitmap = ce::LoadBitmapW(ce::GetModuleHandleW(nullptr), ce::MAKEINTRESOURCEW(picture));
   if (bitmap == nullptr) return false;
   ce::BITMAP info{};
@@ -121,8 +123,8 @@ inline bool ShowsPicture(int picture, int x, int y, ce::COLORREF key = 0xFFFFFFF
   ce::HDC dc = ce::CreateCompatibleDC(nullptr);
   ce::HGDIOBJ old = ce::SelectObject(dc, bitmap);
   bool same = true;
-  const int height = rows < 0 ? info.bmHeight : DY(rows);
-  for (int py = 0; same && py < height && DY(y) + py < ce::host::ScreenHeight(); ++py)
+  const int height = rows < 0 ? info.bmHeight : DY(firstRow + rows);
+  for (int py = DY(firstRow); same && py < height && DY(y) + py < ce::host::ScreenHeight(); ++py)
     for (int px = 0; same && px < info.bmWidth && DX(x) + px < ce::host::ScreenWidth(); ++px) {
       ce::COLORREF c = ce::GetPixel(dc, px, py);
       if (c == key) continue;
