@@ -84,7 +84,8 @@ void DrawFixedTexts(ce::HDC target) {
     DrawTextBox(target, text, grey[0], grey[1], grey[2], 0, 0, 0, 10, lineY - 16, 150, lineY, 1, 0);
   };
   heading(u"Control", 48);
-  DrawTextBox(target, u"Use PDAs Joystick", 0, 0, 0, 0, 0, 0, 40, 54, 150, 70, 1, 0);
+  // Wider than its neighbours: in bold on the small screen the label needs more than 110 pixels.
+  DrawTextBox(target, u"Use PDAs Joystick", 0, 0, 0, 0, 0, 0, 40, 54, 236, 70, 1, 0);
   heading(u"Help", 90);
   DrawTextBox(target, u"Enable Help", 0, 0, 0, 0, 0, 0, 40, 96, 150, 112, 1, 0);
   heading(u"Game Speed", 132);
