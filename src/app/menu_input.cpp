@@ -111,8 +111,8 @@ void ShowTable(ce::HWND window, std::int32_t table) {
 }
 
 void AskResetHiScores(ce::HWND window) {
-  const int answer = ce::MessageBoxW(window, u"Are you sure you want to erase all Hi-Scores?", u"Reset Hi-Scores",
-                                     ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
+  const int answer = ce::MessageBoxW(window, u"Are you sure you want to erase all Hi-Scores?",
+                                     u"Reset Hi-Scores", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
   if (answer == ce::IDYES) {
     ResetHiScores();
     ce::MessageBoxW(window, u"The High Score tables have been reset.\n\nThe Default scores have been saved.",
@@ -170,7 +170,9 @@ int SpeedButtonAt(int x, int y) {
   return 0;
 }
 
-std::uint8_t Toggled(std::uint8_t v) { return v == 0 ? 1 : 0; }
+std::uint8_t Toggled(std::uint8_t v) {
+  return v == 0 ? 1 : 0;
+}
 
 void SetVolumeFrom(ce::HWND window, int x) {
   gameStatus.volume = std::clamp(x - 62, 0, 100);

@@ -1,5 +1,7 @@
 // The export popup: the best score of the shown table as a code for the maker's
 // web site, or a hint while that score is still the default one.
+#include "screens/export_popup.h"
+
 #include <string>
 
 #include "app/screens.h"
@@ -8,7 +10,6 @@
 #include "render/draw.h"
 #include "render/scale.h"
 #include "screens/export_code.h"
-#include "screens/export_popup.h"
 #include "screens/screen_common.h"
 #include "store/hiscores.h"
 
@@ -56,14 +57,14 @@ void PaintExportCode(ce::HWND popup, ce::HDC target) {
   const std::u16string code = ExportCodeFor(engine.shownTable);
   if (!code.empty()) {
     DrawTextBox(target, u"WELL DONE!", 0, 0, 0, 0, 0, 0, 12, 38, 228, 58, 1, 0);
-    DrawTextBox(target, u"To export your Score,\ninput this code at our website:", 0, 0, 0, 0, 0, 0, 12, 58, 228, 90,
-                1, 0);
+    DrawTextBox(target, u"To export your Score,\ninput this code at our website:", 0, 0, 0, 0, 0, 0, 12, 58,
+                228, 90, 1, 0);
     DrawTextBox(target, kWebAddress, 0, 0, 255, 0, 0, 0, 12, 92, 228, 114, 1, 0);
     ce::SelectObject(target, SelectUiFont(u"Tahoma", 18, 900));
     DrawTextBox(target, code.c_str(), 255, 0, 0, 0, 0, 0, 12, 114, 228, 134, 1, 0);
   } else {
-    DrawTextBox(target, u"Here you will be able to export your best Hi-Score by a special CODE.", 0, 0, 0, 0, 0, 0, 12,
-                38, 228, 82, 1, 0);
+    DrawTextBox(target, u"Here you will be able to export your best Hi-Score by a special CODE.", 0, 0, 0, 0,
+                0, 0, 12, 38, 228, 82, 1, 0);
     DrawTextBox(target, info.hint, 255, 0, 0, 0, 0, 0, 12, 88, 228, 140, 1, 0);
   }
 }

@@ -22,17 +22,24 @@ constexpr Colour kReplay{0, 0, 150};
 
 enum Weight { Bold = 700, Heavy = 900 };
 
-void Font(ce::HDC target, Weight weight) { ce::SelectObject(target, SelectUiFont(u"Tahoma", 14, weight)); }
+void Font(ce::HDC target, Weight weight) {
+  ce::SelectObject(target, SelectUiFont(u"Tahoma", 14, weight));
+}
 
-void Text(ce::HDC target, const char16_t* text, Colour c, int left, int top, int right, int bottom, int align = 0) {
+void Text(ce::HDC target, const char16_t* text, Colour c, int left, int top, int right, int bottom,
+          int align = 0) {
   DrawTextBox(target, text, c.r, c.g, c.b, 0, 0, 0, left, top, right, bottom, 1, align);
 }
 
 void Item(ce::HDC target, int small, int large, int x, int y) {
   BlitResource(target, PictureFor(small, large), ScaleX(42), ScaleY(45), x, y);
 }
-void Cherries(ce::HDC target, int x, int y) { Item(target, 293, 319, x, y); }
-void Watermelon(ce::HDC target, int x, int y) { Item(target, 292, 316, x, y); }
+void Cherries(ce::HDC target, int x, int y) {
+  Item(target, 293, 319, x, y);
+}
+void Watermelon(ce::HDC target, int x, int y) {
+  Item(target, 292, 316, x, y);
+}
 
 void RedArrowDown(ce::HDC target, int x, int top, int bottom) {
   DrawLine(target, 255, 0, 0, x, top, x, bottom);
@@ -47,16 +54,18 @@ void LifeMeter(ce::HDC target) {
 
 void PageE1(ce::HDC target) {
   Font(target, Bold);
-  Text(target, u"It uses the 'casino slots' idea & turns it into an original puzzle game.", kBlack, 10, 40, 230, 80);
-  Text(target, u"You must make groups of 3 or more same fruits/items at any direction!", kRed, 10, 74, 230, 114);
+  Text(target, u"It uses the 'casino slots' idea & turns it into an original puzzle game.", kBlack, 10, 40,
+       230, 80);
+  Text(target, u"You must make groups of 3 or more same fruits/items at any direction!", kRed, 10, 74, 230,
+       114);
   Cherries(target, 36, 140);
   Cherries(target, 78, 140);
   Cherries(target, 120, 140);
   Watermelon(target, 162, 140);
   LoadBitmapSlot(target, PictureFor(349, 356), 2);
   if (BitmapSlotDC(2) != nullptr)
-    ce::TransparentBlt(target, ScaleX(36), ScaleY(160), ScaleX(126), ScaleY(8), BitmapSlotDC(2), 0, 0, ScaleX(126),
-                       ScaleY(8), ce::RGB(255, 204, 255));
+    ce::TransparentBlt(target, ScaleX(36), ScaleY(160), ScaleX(126), ScaleY(8), BitmapSlotDC(2), 0, 0,
+                       ScaleX(126), ScaleY(8), ce::RGB(255, 204, 255));
   EmptyBitmapSlots(2, 2);
 }
 
@@ -65,8 +74,8 @@ void PageE2(ce::HDC target) {
   Text(target, u"There are 2 ways of playing:", kBlack, 10, 40, 230, 60);
   Font(target, Bold);
   Text(target, u"1) Moving the fruits up or down...", kBlack, 10, 64, 230, 80);
-  Text(target, u"By dragging and dropping,\nor using the screen buttons\nor using the hard keys.", kRed, 30, 80, 230,
-       128);
+  Text(target, u"By dragging and dropping,\nor using the screen buttons\nor using the hard keys.", kRed, 30,
+       80, 230, 128);
   Text(target, u"2) clicking on the button 'Spin All'", kBlack, 10, 130, 230, 146);
   Text(target, u"It moves the fruits like casinos!", kRed, 30, 146, 230, 162);
 }
@@ -74,10 +83,11 @@ void PageE2(ce::HDC target) {
 void PageE3(ce::HDC target) {
   Font(target, Bold);
   Text(target, u"Below the fruits there are\n3 meters:", kRed, 10, 40, 230, 80);
-  Text(target,
-       u"(1) The first shows your score.\n(2) This is your bet percentage.\n      Fill the Life meter & raise "
-       u"it!\n(3) The last is your Life meter.",
-       kBlack, 10, 78, 230, 148);
+  Text(
+      target,
+      u"(1) The first shows your score.\n(2) This is your bet percentage.\n      Fill the Life meter & raise "
+      u"it!\n(3) The last is your Life meter.",
+      kBlack, 10, 78, 230, 148);
   FillBox(target, 0, 0, 0, 20, 170, 220, 194);
   FillBox(target, 60, 60, 60, 30, 174, 90, 190);
   FillBox(target, 60, 60, 60, 110, 174, 150, 190);
@@ -92,7 +102,8 @@ void PageE3(ce::HDC target) {
 
 void PageH1(ce::HDC target) {
   Font(target, Bold);
-  Text(target, u"Hard mode is a timed, frantic\nversion of Easy. You have to play\nvery fast because your life meter",
+  Text(target,
+       u"Hard mode is a timed, frantic\nversion of Easy. You have to play\nvery fast because your life meter",
        kBlack, 10, 40, 230, 88);
   Text(target, u"is dropping every second...", kRed, 10, 88, 230, 108);
   Watermelon(target, 26, 140);
@@ -104,7 +115,8 @@ void PageH1(ce::HDC target) {
 
 void PageM1(ce::HDC target) {
   Font(target, Bold);
-  Text(target, u"At this mode you can bet your score using the bet keys. Use the 'Spin All'", kBlack, 10, 40, 230, 88);
+  Text(target, u"At this mode you can bet your score using the bet keys. Use the 'Spin All'", kBlack, 10, 40,
+       230, 88);
   Text(target, u"button more than moving the fruits because you lose less life!", kRed, 10, 88, 230, 136);
   BlitResource(target, PictureFor(409, 412), ScaleX(68), ScaleY(31), 86, 156);
   RedArrowDown(target, 100, 130, 150);
@@ -176,8 +188,8 @@ void PaintHelp(ce::HWND popup, ce::HDC target) {
     return;
   }
   DrawPopupFrame(target, TitleFor(shell.pendingMode), 255, 255, 255);
-  BlitResourceKeyed(target, gameStatus.helpEnabled != 0 ? PictureFor(256, 266) : PictureFor(255, 265), ScaleX(19),
-                    ScaleY(16), 10, 212, 255, 204, 255);
+  BlitResourceKeyed(target, gameStatus.helpEnabled != 0 ? PictureFor(256, 266) : PictureFor(255, 265),
+                    ScaleX(19), ScaleY(16), 10, 212, 255, 204, 255);
   if (shell.popupControls == 0) {
     CreatePopupOkButton(popup, 180, 208, 46, 20);
     ce::SetTimer(popup, kPopupTimer, 10000, nullptr);

@@ -31,13 +31,18 @@ constexpr TablePictures kTablePictures[3] = {
 };
 
 // shownTable is set only from 1..3, but the pictures are looked up safely anyway.
-int ShownTableIndex() { return std::clamp<std::int32_t>(engine.shownTable, 1, 3) - 1; }
+int ShownTableIndex() {
+  return std::clamp<std::int32_t>(engine.shownTable, 1, 3) - 1;
+}
 
-int Pick(const int (&pair)[2]) { return PictureFor(pair[0], pair[1]); }
+int Pick(const int (&pair)[2]) {
+  return PictureFor(pair[0], pair[1]);
+}
 
 void CopySlot(ce::HDC target, int slot, int x, int y, int width, int height) {
   if (BitmapSlotDC(slot) != nullptr)
-    ce::BitBlt(target, ScaleX(x), ScaleY(y), ScaleX(width), ScaleY(height), BitmapSlotDC(slot), 0, 0, ce::SRCCOPY);
+    ce::BitBlt(target, ScaleX(x), ScaleY(y), ScaleX(width), ScaleY(height), BitmapSlotDC(slot), 0, 0,
+               ce::SRCCOPY);
 }
 
 void BuildHiScores(ce::HDC target) {
@@ -108,12 +113,11 @@ void CreateEntryControls(ce::HWND window) {
   const ce::DWORD button = ce::WS_CHILD | ce::WS_VISIBLE | ce::BS_PUSHBUTTON;
   ce::CreateWindowExW(0, u"button", u"OK", button, ScaleX(30), ScaleY(172), ScaleX(80), ScaleY(22), window,
                       OkButtonId, shell.instance, nullptr);
-  ce::CreateWindowExW(0, u"button", u"Cancel", button, ScaleX(130), ScaleY(172), ScaleX(80), ScaleY(22), window,
-                      CancelButtonId, shell.instance, nullptr);
-  ce::HWND box = ce::CreateWindowExW(0, u"EDIT", u"", ce::WS_CHILD | ce::WS_VISIBLE | ce::WS_BORDER | ce::ES_LEFT |
-                                                          ce::ES_AUTOHSCROLL,
-                                     ScaleX(30), ScaleY(140), ScaleX(180), ScaleY(22), window, NameBoxId,
-                                     shell.instance, nullptr);
+  ce::CreateWindowExW(0, u"button", u"Cancel", button, ScaleX(130), ScaleY(172), ScaleX(80), ScaleY(22),
+                      window, CancelButtonId, shell.instance, nullptr);
+  ce::HWND box = ce::CreateWindowExW(
+      0, u"EDIT", u"", ce::WS_CHILD | ce::WS_VISIBLE | ce::WS_BORDER | ce::ES_LEFT | ce::ES_AUTOHSCROLL,
+      ScaleX(30), ScaleY(140), ScaleX(180), ScaleY(22), window, NameBoxId, shell.instance, nullptr);
   // The box takes no more than the stored name field keeps, so what the player
   // sees is what the table will show.
   ce::SendMessageW(box, ce::EM_LIMITTEXT, kNameUnits - 1, 0);

@@ -12,8 +12,8 @@ void ClosePopupForLandscape(ce::HWND popup) {
 }
 
 void CreatePopupOkButton(ce::HWND popup, int x, int y, int width, int height) {
-  ce::CreateWindowExW(0, u"button", u"OK", ce::WS_CHILD | ce::WS_VISIBLE | ce::BS_PUSHBUTTON, ScaleX(x), ScaleY(y),
-                      ScaleX(width), ScaleY(height), popup, OkButtonId, shell.instance, nullptr);
+  ce::CreateWindowExW(0, u"button", u"OK", ce::WS_CHILD | ce::WS_VISIBLE | ce::BS_PUSHBUTTON, ScaleX(x),
+                      ScaleY(y), ScaleX(width), ScaleY(height), popup, OkButtonId, shell.instance, nullptr);
 }
 
 void EmptyBitmapSlots(int first, int last) {

@@ -14,7 +14,9 @@ inline int PictureFor(int small, int large) {
   return 0;
 }
 
-inline bool LandscapeMode() { return display.DisplayMode == 2 || display.DisplayMode == 4; }
+inline bool LandscapeMode() {
+  return display.DisplayMode == 2 || display.DisplayMode == 4;
+}
 
 // Logical hit rectangles include both edges.
 inline bool Within(int x, int y, int left, int top, int right, int bottom) {

@@ -31,13 +31,15 @@ void DrawFrame(ce::HDC target) {
 }
 
 void DrawCheckBox(ce::HDC target, bool ticked, int x, int y) {
-  BlitResourceKeyed(target, ticked ? PictureFor(256, 266) : PictureFor(255, 265), ScaleX(19), ScaleY(16), x, y,
-                    ce::GetRValue(kKey), ce::GetGValue(kKey), ce::GetBValue(kKey));
+  BlitResourceKeyed(target, ticked ? PictureFor(256, 266) : PictureFor(255, 265), ScaleX(19), ScaleY(16), x,
+                    y, ce::GetRValue(kKey), ce::GetGValue(kKey), ce::GetBValue(kKey));
 }
 
 void DrawVolumeControl(ce::HDC target, std::int32_t volume) {
   BlitResource(target, PictureFor(259, 274), ScaleX(20), ScaleY(23), 15, 230);
-  const int loudness = volume < 41 ? PictureFor(264, 273) : volume < 80 ? PictureFor(263, 272) : PictureFor(262, 271);
+  const int loudness = volume < 41   ? PictureFor(264, 273)
+                       : volume < 80 ? PictureFor(263, 272)
+                                     : PictureFor(262, 271);
   BlitResource(target, loudness, ScaleX(12), ScaleY(23), 35, 230);
 
   LoadBitmapSlot(target, PictureFor(260, 269), 1);
@@ -64,8 +66,8 @@ void DrawValues(ce::HDC target) {
       const bool selected = speed == g.gameSpeed;
       const int fill[3] = {selected ? 41 : 255, selected ? 134 : 255, selected ? 222 : 255};
       const int text = selected ? 255 : 0;
-      DrawRoundButton(target, captions[speed - 1], 15, 138 + 22 * (speed - 1), 100, 20, 0, 0, fill[0], fill[1], fill[2],
-                      text, text, text);
+      DrawRoundButton(target, captions[speed - 1], 15, 138 + 22 * (speed - 1), 100, 20, 0, 0, fill[0],
+                      fill[1], fill[2], text, text, text);
     }
   }
   DrawCheckBox(target, g.soundOn == 0, 176, 232);

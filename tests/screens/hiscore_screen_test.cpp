@@ -1,9 +1,10 @@
+#include "screens/hiscore_screen.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "game/board.h"
-#include "screens/hiscore_screen.h"
 #include "screens_world.h"
 
 using namespace screensworld;
@@ -12,7 +13,9 @@ namespace {
 
 constexpr ce::COLORREF kKey = ce::RGB(255, 204, 255);
 
-int Pick(int small, int large) { return display.DisplayMode == 3 ? large : small; }
+int Pick(int small, int large) {
+  return display.DisplayMode == 3 ? large : small;
+}
 
 class HiScoreScreenTest : public ::testing::TestWithParam<Size> {
  protected:
@@ -50,7 +53,8 @@ TEST_P(HiScoreScreenTest, EachTableShowsItsItemsTitleAndTab) {
       EXPECT_TRUE(ShowsPicture(picture, 161 + 25 * (t - 1), 286)) << "tab " << t;
     }
     EXPECT_TRUE(ShowsPicture(Pick(375, 385), 190, 45));
-    EXPECT_TRUE(ShowsPicture(Pick(368, 386), 4, 286, display.DisplayMode == 3 ? ce::RGB(254, 203, 254) : kKey));
+    EXPECT_TRUE(
+        ShowsPicture(Pick(368, 386), 4, 286, display.DisplayMode == 3 ? ce::RGB(254, 203, 254) : kKey));
     EXPECT_EQ(At(100, 99), Rgb(103, 0, 0)) << "the rule under the title";
     // Five scores in the score colour, right-aligned before "Pt." in green.
     for (int i = 0; i < 5; ++i) {
@@ -164,7 +168,8 @@ class NameEntryTest : public ::testing::TestWithParam<Size> {
     EXPECT_EQ(gameStatus.score, 0);
     EXPECT_EQ(gameStatus.spare56, 0);
     EXPECT_EQ(engine.gamePhase, Idle);
-    for (int id : {OkButtonId, CancelButtonId, NameBoxId}) EXPECT_EQ(ce::GetDlgItem(window, id), nullptr) << id;
+    for (int id : {OkButtonId, CancelButtonId, NameBoxId})
+      EXPECT_EQ(ce::GetDlgItem(window, id), nullptr) << id;
     EXPECT_TRUE(ce::host::Shell().sipButtonHidden);
     EXPECT_TRUE(ShowsPicture(Pick(367, 378), 78, 62, 0xFFFFFFFFu, 36)) << "the Hard table is shown";
   }

@@ -18,7 +18,9 @@ class MainMenuTest : public ::testing::TestWithParam<Size> {
 constexpr ce::COLORREF kMenuKey = ce::RGB(204, 153, 255);
 constexpr ce::COLORREF kKey = ce::RGB(255, 204, 255);
 
-int Pick(int small, int large) { return display.DisplayMode == 3 ? large : small; }
+int Pick(int small, int large) {
+  return display.DisplayMode == 3 ? large : small;
+}
 
 TEST_P(MainMenuTest, ShowsItsPicturesAndKeepsOnlyTheCanvas) {
   Shot(std::string("menu-") + SizeName(GetParam()));
@@ -114,8 +116,9 @@ TEST_P(MainMenuTest, CloseBoxSavesAGameFreeStoreAndQuits) {
   ASSERT_TRUE(ce::PeekMessageW(&msg, nullptr, 0, 0, ce::PM_REMOVE));
   EXPECT_EQ(msg.message, ce::WM_QUIT);
   EXPECT_EQ(msg.wParam, 0u);
-  std::ifstream in(ce::host::DataDir() + "/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria/GameStatus",
-                   std::ios::binary);
+  std::ifstream in(
+      ce::host::DataDir() + "/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria/GameStatus",
+      std::ios::binary);
   ASSERT_TRUE(in.good());
   GameStatus stored{};
   in.read(reinterpret_cast<char*>(&stored), sizeof stored);

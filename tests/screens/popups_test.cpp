@@ -7,7 +7,9 @@ using namespace screensworld;
 
 namespace {
 
-int Pick(int small, int large) { return display.DisplayMode == 3 ? large : small; }
+int Pick(int small, int large) {
+  return display.DisplayMode == 3 ? large : small;
+}
 constexpr ce::COLORREF kKey = ce::RGB(255, 204, 255);
 constexpr std::uint32_t kReplay = Rgb(0, 0, 150);
 
@@ -179,7 +181,8 @@ TEST_P(HelpTest, HardAndMelvoriaAlternateBetweenTheirPageAndReplay) {
     int replay[4];
     int picture[2], x, y;
   };
-  const Case cases[] = {{2, {10, 110, 230, 130}, {292, 316}, 26, 140}, {3, {110, 130, 230, 150}, {409, 412}, 86, 156}};
+  const Case cases[] = {{2, {10, 110, 230, 130}, {292, 316}, 26, 140},
+                        {3, {110, 130, 230, 150}, {409, 412}, 86, 156}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode);
     SetUp();

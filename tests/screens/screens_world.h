@@ -61,8 +61,8 @@ inline ce::HWND StartWorld(Size size, const std::string& dataDir = MakeDataDir()
   gameStatus.soundOn = 1;
 
   RegisterMainWindowClass(nullptr, kMainWindowClass);
-  ce::HWND window = ce::CreateWindowExW(0, kMainWindowClass, kMainWindowClass, ce::WS_VISIBLE, 0, 0, size.width,
-                                        size.height, nullptr, 0, nullptr, nullptr);
+  ce::HWND window = ce::CreateWindowExW(0, kMainWindowClass, kMainWindowClass, ce::WS_VISIBLE, 0, 0,
+                                        size.width, size.height, nullptr, 0, nullptr, nullptr);
   shell.mainWindow = window;
   ReadScreenDpi();
   display.DisplayMode = ClassifyDisplayMode(size.width, size.height);
@@ -71,8 +71,12 @@ inline ce::HWND StartWorld(Size size, const std::string& dataDir = MakeDataDir()
 }
 
 // Device pixel of a logical point.
-inline int DX(int x) { return ScaleX(x); }
-inline int DY(int y) { return ScaleY(y); }
+inline int DX(int x) {
+  return ScaleX(x);
+}
+inline int DY(int y) {
+  return ScaleY(y);
+}
 
 inline void Tap(int x, int y) {
   ce::host::StylusDown(DX(x), DY(y));
@@ -105,7 +109,9 @@ inline void TapAnswering(int x, int y, std::initializer_list<ce::UINT> answers) 
 }
 
 // Screen pixel at a logical point (its top-left device pixel), 0xRRGGBB.
-inline std::uint32_t At(int x, int y) { return ce::host::ScreenPixel(DX(x), DY(y)); }
+inline std::uint32_t At(int x, int y) {
+  return ce::host::ScreenPixel(DX(x), DY(y));
+}
 constexpr std::uint32_t Rgb(int r, int g, int b) {
   return std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | std::uint32_t(b);
 }
@@ -128,7 +134,8 @@ inline bool ShowsPicture(int picture, int x, int y, ce::COLORREF key = 0xFFFFFFF
     for (int px = 0; same && px < info.bmWidth && DX(x) + px < ce::host::ScreenWidth(); ++px) {
       ce::COLORREF c = ce::GetPixel(dc, px, py);
       if (c == key) continue;
-      same = ce::host::ScreenPixel(DX(x) + px, DY(y) + py) == Rgb(ce::GetRValue(c), ce::GetGValue(c), ce::GetBValue(c));
+      same = ce::host::ScreenPixel(DX(x) + px, DY(y) + py) ==
+             Rgb(ce::GetRValue(c), ce::GetGValue(c), ce::GetBValue(c));
     }
   ce::SelectObject(dc, old);
   ce::DeleteDC(dc);
@@ -151,6 +158,8 @@ inline void Shot(const std::string& name) {
   }
 }
 
-inline const char* SizeName(Size s) { return s.width == 240 ? "small" : "large"; }
+inline const char* SizeName(Size s) {
+  return s.width == 240 ? "small" : "large";
+}
 
 }  // namespace screensworld

@@ -6,7 +6,9 @@ using namespace screensworld;
 
 namespace {
 
-int Pick(int small, int large) { return display.DisplayMode == 3 ? large : small; }
+int Pick(int small, int large) {
+  return display.DisplayMode == 3 ? large : small;
+}
 constexpr std::uint32_t kBlue = Rgb(41, 134, 222);
 constexpr std::uint32_t kWhite = Rgb(255, 255, 255);
 
@@ -45,10 +47,10 @@ struct SettingsTap {
 TEST_P(SettingsTest, TapsChangeTheRecordByArea) {
   // Start: joystick 0, help 1, speed 1, sound on, volume 80.
   const SettingsTap taps[] = {
-      {30, 60, 1, 1, 1, 1, 80},    {15, 54, 1, 1, 1, 1, 80},  {34, 70, 1, 1, 1, 1, 80},
-      {20, 100, 0, 0, 1, 1, 80},   {60, 170, 0, 1, 2, 1, 80}, {115, 202, 0, 1, 3, 1, 80},
-      {60, 159, 0, 1, 1, 1, 80},   {60, 181, 0, 1, 1, 1, 80}, {116, 150, 0, 1, 1, 1, 80},
-      {180, 240, 0, 1, 1, 0, 80},  {60, 240, 0, 1, 1, 1, 0},  {162, 240, 0, 1, 1, 1, 100},
+      {30, 60, 1, 1, 1, 1, 80},    {15, 54, 1, 1, 1, 1, 80},   {34, 70, 1, 1, 1, 1, 80},
+      {20, 100, 0, 0, 1, 1, 80},   {60, 170, 0, 1, 2, 1, 80},  {115, 202, 0, 1, 3, 1, 80},
+      {60, 159, 0, 1, 1, 1, 80},   {60, 181, 0, 1, 1, 1, 80},  {116, 150, 0, 1, 1, 1, 80},
+      {180, 240, 0, 1, 1, 0, 80},  {60, 240, 0, 1, 1, 1, 0},   {162, 240, 0, 1, 1, 1, 100},
       {169, 240, 0, 1, 1, 1, 100}, {112, 253, 0, 1, 1, 1, 50}, {112, 254, 0, 1, 1, 1, 80},
   };
   for (const SettingsTap& t : taps) {
