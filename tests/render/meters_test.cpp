@@ -176,16 +176,34 @@ TEST_P(MetersTest, PanelRequestsDrawTheirControlsAndSetTheFlags) {
         EXPECT_TRUE(ShowsPicture(c.arrows ? Pic(302, 326) : Pic(330, 327), 15 + 42 * k, 74, 42, 15));
         EXPECT_TRUE(ShowsPicture(c.arrows ? Pic(299, 323) : Pic(329, 324), 15 + 42 * k, 225, 42, 15));
       }
-    if (c.makeScore) EXPECT_TRUE(ShowsPicture(Pic(c.makeScore, large(c.makeScore)), 23, 270, 39, 36));
-    if (c.spin) EXPECT_TRUE(ShowsPicture(Pic(c.spin, large(c.spin)), 164, 268, 52, 44));
+    if (c.makeScore) {
+      EXPECT_TRUE(ShowsPicture(Pic(c.makeScore, large(c.makeScore)), 23, 270, 39, 36));
+    }
+    if (c.spin) {
+      EXPECT_TRUE(ShowsPicture(Pic(c.spin, large(c.spin)), 164, 268, 52, 44));
+    }
     // The keys' picture holds both keys; the pressed ones are one key each.
-    if (c.betMinus) EXPECT_TRUE(ShowsPicture(Pic(c.betMinus, large(c.betMinus)), 80, 273, 34, 31));
-    if (c.betPlus == 409) EXPECT_TRUE(ShowsPart(Pic(409, 412), 34, 0, 114, 273, 34, 31));
-    if (c.betPlus == 411) EXPECT_TRUE(ShowsPicture(Pic(411, 414), 114, 273, 34, 31));
-    if (c.reelsReady >= 0) EXPECT_EQ(engine.reelButtonsReady, c.reelsReady);
-    if (c.spinReady >= 0) EXPECT_EQ(engine.spinButtonReady, c.spinReady);
-    if (c.makeReady >= 0) EXPECT_EQ(engine.makeScoreReady, c.makeReady);
-    if (c.request >= 30) EXPECT_EQ(engine.betKeysReady, 1);
+    if (c.betMinus) {
+      EXPECT_TRUE(ShowsPicture(Pic(c.betMinus, large(c.betMinus)), 80, 273, 34, 31));
+    }
+    if (c.betPlus == 409) {
+      EXPECT_TRUE(ShowsPart(Pic(409, 412), 34, 0, 114, 273, 34, 31));
+    }
+    if (c.betPlus == 411) {
+      EXPECT_TRUE(ShowsPicture(Pic(411, 414), 114, 273, 34, 31));
+    }
+    if (c.reelsReady >= 0) {
+      EXPECT_EQ(engine.reelButtonsReady, c.reelsReady);
+    }
+    if (c.spinReady >= 0) {
+      EXPECT_EQ(engine.spinButtonReady, c.spinReady);
+    }
+    if (c.makeReady >= 0) {
+      EXPECT_EQ(engine.makeScoreReady, c.makeReady);
+    }
+    if (c.request >= 30) {
+      EXPECT_EQ(engine.betKeysReady, 1);
+    }
   }
 }
 
