@@ -17,7 +17,7 @@ constexpr Looks kDownArrow{{299, 323}, {300, 325}, {329, 324}};
 constexpr Looks kSpinAll{{305, 331}, {306, 332}, {307, 333}};
 constexpr Looks kMakeScore{{403, 406}, {404, 407}, {405, 408}};
 
-int Pick(const int (&numbers)[2]) { return PictureFor(numbers[0], numbers[1]); }
+int Pick(const int (&numbers)[2]) { return PlayPicture(numbers[0], numbers[1]); }
 
 // Loads the picture into slot 2 and copies it unchanged to the logical rectangle.
 void DrawPicture(ce::HDC target, int picture, int x, int y, int width, int height) {
@@ -75,7 +75,7 @@ int BarColour(std::int32_t life) {
 
 }  // namespace
 
-int PictureFor(int small, int large) {
+int PlayPicture(int small, int large) {
   return display.DisplayMode == 3 || display.DisplayMode == 4 ? large : small;
 }
 
@@ -108,18 +108,18 @@ void EnableControls(ce::HDC target, int group) {
       engine.makeScoreReady = 1;
       break;
     case 4:
-      DrawPicture(target, PictureFor(409, 412), 80, 273, 68, 31);
+      DrawPicture(target, PlayPicture(409, 412), 80, 273, 68, 31);
       engine.betKeysReady = 1;
       break;
     case 5:
       // Both keys in their normal look first, so the other key shows released.
-      DrawPicture(target, PictureFor(409, 412), 80, 273, 68, 31);
-      DrawPicture(target, PictureFor(411, 414), 114, 273, 34, 31);
+      DrawPicture(target, PlayPicture(409, 412), 80, 273, 68, 31);
+      DrawPicture(target, PlayPicture(411, 414), 114, 273, 34, 31);
       engine.betKeysReady = 1;
       break;
     case 6:
-      DrawPicture(target, PictureFor(409, 412), 80, 273, 68, 31);
-      DrawPicture(target, PictureFor(410, 413), 80, 273, 34, 31);
+      DrawPicture(target, PlayPicture(409, 412), 80, 273, 68, 31);
+      DrawPicture(target, PlayPicture(410, 413), 80, 273, 34, 31);
       engine.betKeysReady = 1;
       break;
     default:

@@ -8,7 +8,7 @@
 #include "platform/device.h"
 
 // The small picture in modes 1 and 2, its double-size twin in modes 3 and 4.
-int PictureFor(int small, int large);
+int PlayPicture(int small, int large);
 
 // Copies with position and size in logical pixels, scaled to the device.
 void CopyScaled(ce::HDC target, int x, int y, int width, int height, ce::HDC source, int sourceX, int sourceY);

@@ -125,7 +125,7 @@ void DrawMatchLines(ce::HDC target) {
   for (int n = 1; n <= kLines; ++n) {
     if (requests.matchLine[n] != 1) continue;
     const LinePicture p = MatchLinePicture(n);
-    LoadBitmapSlot(target, PictureFor(p.small, p.large), 2);
+    LoadBitmapSlot(target, PlayPicture(p.small, p.large), 2);
     CopyScaledKeyed(boardCanvas.dc, p.x, p.y, p.width, p.height, BitmapSlotDC(2), 0, 0);
     EmptyBitmapSlot(2);
   }
@@ -134,7 +134,7 @@ void DrawMatchLines(ce::HDC target) {
 // BET UP and GAME OVER: loaded into slot 1 at state 1, drawn while the state is 2.
 void ServeBanner(ce::HDC target, std::int32_t& state, int small, int large, int x, int y, int width) {
   if (state == 1) {
-    LoadBitmapSlot(target, PictureFor(small, large), 1);
+    LoadBitmapSlot(target, PlayPicture(small, large), 1);
     state = 2;
   }
   if (state == 2) CopyScaledKeyed(boardCanvas.dc, x, y, width, 40, BitmapSlotDC(1), 0, 0);
@@ -142,7 +142,7 @@ void ServeBanner(ce::HDC target, std::int32_t& state, int small, int large, int 
 
 void ServeScoreBanner(ce::HDC target) {
   if (requests.scoreBanner == 1) {
-    LoadBitmapSlot(target, PictureFor(402, 417), 2);
+    LoadBitmapSlot(target, PlayPicture(402, 417), 2);
     CreateBitmapSlot(target, ScaleX(176), ScaleY(40), 3);
     ce::HDC banner = BitmapSlotDC(3);
     CopyScaled(banner, 0, 0, 176, 40, BitmapSlotDC(2), 0, 0);
@@ -184,10 +184,10 @@ void SetUpPlayScreen(ce::HDC target) {
   const bool large = display.DisplayMode == 3;
 
   CreateBitmapSlot(target, large ? 480 : 240, large ? 640 : 320, 1);
-  LoadBitmapSlot(target, PictureFor(286, 309), 2);
-  LoadBitmapSlot(target, PictureFor(287, 310), 3);
-  LoadBitmapSlot(target, PictureFor(288, 311), 4);
-  LoadBitmapSlot(target, PictureFor(285, 308), 5);
+  LoadBitmapSlot(target, PlayPicture(286, 309), 2);
+  LoadBitmapSlot(target, PlayPicture(287, 310), 3);
+  LoadBitmapSlot(target, PlayPicture(288, 311), 4);
+  LoadBitmapSlot(target, PlayPicture(285, 308), 5);
   ce::HDC screen = BitmapSlotDC(1);
   FillBox(screen, 0, 0, 0, 0, 0, 240, 320);
   CopyScaled(screen, 0, 0, 15, 320, BitmapSlotDC(2), 0, 0);
@@ -197,7 +197,7 @@ void SetUpPlayScreen(ce::HDC target) {
 
   MakeSurface(itemStrip, target, 336, kCellH);
   for (int i = 0; i < 8; ++i) {
-    LoadBitmapSlot(target, PictureFor(kStrip[i].small, kStrip[i].large), 2);
+    LoadBitmapSlot(target, PlayPicture(kStrip[i].small, kStrip[i].large), 2);
     CopyScaled(itemStrip.dc, kCellW * i, 0, kCellW, kCellH, BitmapSlotDC(2), 0, 0);
   }
 
@@ -209,19 +209,19 @@ void SetUpPlayScreen(ce::HDC target) {
 
   CopyScaled(screen, engine.boardX, engine.boardY, 210, 135, boardCanvas.dc, 0, kCellH);
 
-  LoadBitmapSlot(target, PictureFor(302, 326), 2);
+  LoadBitmapSlot(target, PlayPicture(302, 326), 2);
   for (int k = 0; k < kReels; ++k)
     CopyScaled(screen, engine.boardX + 42 * k, engine.boardY - 15, 42, 15, BitmapSlotDC(2), 0, 0);
-  LoadBitmapSlot(target, PictureFor(299, 323), 2);
+  LoadBitmapSlot(target, PlayPicture(299, 323), 2);
   for (int k = 0; k < kReels; ++k)
     CopyScaled(screen, engine.boardX + 42 * k, engine.boardY + 136, 42, 15, BitmapSlotDC(2), 0, 0);
   engine.reelButtonsReady = 1;
-  LoadBitmapSlot(target, PictureFor(307, 333), 2);
+  LoadBitmapSlot(target, PlayPicture(307, 333), 2);
   CopyScaled(screen, 164, 268, 52, 44, BitmapSlotDC(2), 0, 0);
 
-  LoadBitmapSlot(target, PictureFor(162, 163), 2);
+  LoadBitmapSlot(target, PlayPicture(162, 163), 2);
   CopyScaledKeyed(screen, iconAnchor.x, iconAnchor.y, 17, 17, BitmapSlotDC(2), 0, 0);
-  LoadBitmapSlot(target, PictureFor(304, 312), 2);
+  LoadBitmapSlot(target, PlayPicture(304, 312), 2);
   CopyScaledKeyed(screen, iconAnchor.x - 18, iconAnchor.y, 17, 17, BitmapSlotDC(2), 0, 0);
 
   DrawHiScoreSummary(screen);

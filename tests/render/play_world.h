@@ -141,7 +141,7 @@ inline bool ShowsPicture(int picture, int x, int y, int w, int h, bool keyed = f
 }
 
 // The small or the large number, by the screen in use.
-inline int Pic(int small, int large) { return PictureFor(small, large); }
+inline int Pic(int small, int large) { return PlayPicture(small, large); }
 
 // Stops the game timer, so that only the test changes the requests.
 inline void Freeze(ce::HWND window) { ce::KillTimer(window, kGameTimer); }
