@@ -12,5 +12,6 @@ int WinMain(ce::HINSTANCE instance, ce::HINSTANCE, ce::LPWSTR, int show) {
     ce::TranslateMessage(&msg);
     ce::DispatchMessageW(&msg);
   }
+  ReleaseMainWindowIcon();
   return static_cast<int>(msg.wParam);
 }

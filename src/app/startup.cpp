@@ -10,6 +10,9 @@
 
 namespace {
 
+// The class's icon, released when the program ends.
+ce::HICON mainWindowIcon = nullptr;
+
 constexpr ce::DWORD kFullScreenFlags = ce::SHFS_HIDETASKBAR | ce::SHFS_HIDESIPBUTTON | ce::SHFS_HIDESTARTICON;
 
 // The refusal for a screen the game cannot use, or null for one it can.
@@ -54,7 +57,17 @@ void RegisterMainWindowClass(ce::HINSTANCE instance, const char16_t* className) 
   wc.hIcon = ce::LoadIconW(instance, ce::MAKEINTRESOURCEW(425));
   wc.hbrBackground = static_cast<ce::HBRUSH>(ce::GetStockObject(ce::WHITE_BRUSH));
   wc.lpszClassName = className;
-  ce::RegisterClassW(&wc);
+  if (ce::RegisterClassW(&wc) == 0) {
+    ce::DestroyIcon(wc.hIcon);  // the class exists already, with its own
+    return;
+  }
+  ReleaseMainWindowIcon();
+  mainWindowIcon = wc.hIcon;
+}
+
+void ReleaseMainWindowIcon() {
+  if (mainWindowIcon != nullptr) ce::DestroyIcon(mainWindowIcon);
+  mainWindowIcon = nullptr;
 }
 
 bool InitializeApplication(ce::HINSTANCE instance, int showCommand) {

@@ -12,6 +12,8 @@ inline constexpr const char16_t* kMainWindowClass = u"Melvoria";
 // the program ends at once (refused screen, another copy running, no window).
 bool InitializeApplication(ce::HINSTANCE instance, int showCommand);
 void RegisterMainWindowClass(ce::HINSTANCE instance, const char16_t* className);
+// After the message loop: the class's icon goes.
+void ReleaseMainWindowIcon();
 // The task bar's height that the full-screen window reaches over, device pixels;
 // 0 for the modes that do not run.
 std::int32_t TaskBarAllowance(std::int32_t displayMode);

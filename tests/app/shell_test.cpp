@@ -90,6 +90,7 @@ class ShellTest : public ::testing::Test {
   }
   void TearDown() override {
     FreeBitmapSlots();
+    ReleaseMainWindowIcon();
     ce::host::Stop();
     if (oldData_.empty())
       ::unsetenv("MELVORIA_DATA_DIR");
