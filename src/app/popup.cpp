@@ -69,7 +69,8 @@ void PaintPopup(ce::HWND popup) {
   ce::PAINTSTRUCT ps;
   ce::HDC target = ce::BeginPaint(popup, &ps);
   UpdateDisplayMode();
-  switch (shell.PopupState) {
+  const std::int32_t page = shell.PopupState;
+  switch (page) {
     case About:
       PaintAbout(popup, target);
       break;
@@ -82,6 +83,9 @@ void PaintPopup(ce::HWND popup) {
     default:
       break;
   }
+  // A page that closed itself for the landscape notice: the screen under it may
+  // have given up its retained background for the popup, so it builds afresh.
+  if (page != NoPopup && shell.PopupState == NoPopup) shell.BackgroundReady = 0;
   ce::EndPaint(popup, &ps);
 }
 

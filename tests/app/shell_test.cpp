@@ -450,6 +450,32 @@ TEST_F(ShellTest, TheHelpTimerRepaintsTheDemonstrationUntilHelpCloses) {
   EXPECT_EQ(engine.gamePhase, NotStarted);
 }
 
+TEST_F(ShellTest, TurningTheDeviceWhileHelpIsOpenBringsTheMenuBack) {
+  BootToMenu(kLarge);
+  gameStatus.helpEnabled = 1;
+  ce::host::StylusDown(240, 333);  // Easy: the Help popup comes first
+  ce::host::StylusUp(240, 333);
+  ce::host::PumpMessages();
+  ASSERT_EQ(shell.PopupState, Help);
+  ce::host::Rotate();
+  ce::host::PumpMessages();
+  EXPECT_EQ(shell.PopupState, NoPopup) << "Help closes for the landscape notice";
+  ce::host::Rotate();
+  ce::host::PumpMessages();
+  EXPECT_EQ(shell.ScreenState, MainMenu);
+  EXPECT_EQ(gameStatus.gameMode, 0);
+  // The whole menu is there again, not what the turned screen left.
+  int purple = 0, samples = 0;
+  for (int y = 0; y < 640; y += 16)
+    for (int x = 0; x < 480; x += 16) {
+      std::uint32_t p = ce::host::ScreenPixel(x, y);
+      int r = int(p >> 16 & 255), g = int(p >> 8 & 255), b = int(p & 255);
+      ++samples;
+      if (b >= 60 && r > g + 20 && b > r) ++purple;
+    }
+  EXPECT_GT(purple * 2, samples);
+}
+
 TEST_F(ShellTest, TheLandscapeNoticeCoversTheTurnedScreen) {
   struct Case {
     Screen screen;
