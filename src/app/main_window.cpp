@@ -10,7 +10,9 @@
 
 namespace {
 
-bool LargeScreen() { return display.DisplayMode == 3 || display.DisplayMode == 4; }
+bool LargeScreen() {
+  return display.DisplayMode == 3 || display.DisplayMode == 4;
+}
 
 bool MenuScreen(std::int32_t state) {
   return state == MainMenu || state == HiScores || state == NewHiScore || state == Settings;

@@ -13,7 +13,9 @@ namespace {
 // Handed to the shell's activation calls; the shell keeps its own notes in it.
 ce::SHACTIVATEINFO activationInfo{};
 
-bool Within(int v, int low, int high) { return v >= low && v <= high; }
+bool Within(int v, int low, int high) {
+  return v >= low && v <= high;
+}
 
 // PopupState back to none and the window gone.
 void DestroyPopup(ce::HWND popup) {
@@ -52,8 +54,8 @@ bool CreatePopup(ce::HINSTANCE instance, std::int32_t x, std::int32_t y, std::in
   shell.popupHeight = ScaleY(height);
   ReadScreenDpi();
   RegisterPopupClass(instance, u"PopUp");
-  ce::HWND popup = ce::CreateWindowExW(0, u"PopUp", u"PopUp", ce::WS_POPUP, ScaleX(x), ScaleY(y), ScaleX(width),
-                                       ScaleY(height), nullptr, 0, instance, nullptr);
+  ce::HWND popup = ce::CreateWindowExW(0, u"PopUp", u"PopUp", ce::WS_POPUP, ScaleX(x), ScaleY(y),
+                                       ScaleX(width), ScaleY(height), nullptr, 0, instance, nullptr);
   shell.popupWindow = popup;
   if (popup == nullptr) {
     shell.PopupState = NoPopup;

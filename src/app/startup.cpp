@@ -94,9 +94,9 @@ bool InitializeApplication(ce::HINSTANCE instance, int showCommand) {
   }
 
   RegisterMainWindowClass(instance, kMainWindowClass);
-  ce::HWND window = ce::CreateWindowExW(0, kMainWindowClass, kMainWindowClass, ce::WS_VISIBLE, ce::CW_USEDEFAULT,
-                                        ce::CW_USEDEFAULT, ce::CW_USEDEFAULT, ce::CW_USEDEFAULT, nullptr, 0, instance,
-                                        nullptr);
+  ce::HWND window = ce::CreateWindowExW(0, kMainWindowClass, kMainWindowClass, ce::WS_VISIBLE,
+                                        ce::CW_USEDEFAULT, ce::CW_USEDEFAULT, ce::CW_USEDEFAULT,
+                                        ce::CW_USEDEFAULT, nullptr, 0, instance, nullptr);
   if (window == nullptr) return false;
   MakeFullScreen(window, TaskBarAllowance(display.DisplayMode));
   shell.mainWindow = window;

@@ -59,7 +59,8 @@ void LoadStore() {
   if (ce::HKEY key = OpenStoreKey()) {
     for (const StoredValue& v : kValues) {
       ce::DWORD size = v.size;
-      ce::LONG result = ce::RegQueryValueExW(key, v.name, nullptr, nullptr, static_cast<ce::BYTE*>(v.image), &size);
+      ce::LONG result =
+          ce::RegQueryValueExW(key, v.name, nullptr, nullptr, static_cast<ce::BYTE*>(v.image), &size);
       // A cut-off record keeps its settings, but the game in it lacks its board: not resumed.
       if (v.image == &gameStatus && result == ce::ERROR_SUCCESS && size < v.size) gameStatus.gameMode = 0;
     }

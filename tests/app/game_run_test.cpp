@@ -33,7 +33,9 @@ namespace {
 struct Shot {
   int width = 0, height = 0;
   std::vector<std::uint32_t> pixels;  // 0xRRGGBB, row by row from the top
-  std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+  std::uint32_t At(int x, int y) const {
+    return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)];
+  }
   bool Valid() const { return width > 0 && height > 0; }
 };
 
@@ -69,9 +71,15 @@ Shot ReadBmp(const fs::path& path) {
   return s;
 }
 
-int R(std::uint32_t p) { return int(p >> 16 & 255); }
-int G(std::uint32_t p) { return int(p >> 8 & 255); }
-int B(std::uint32_t p) { return int(p & 255); }
+int R(std::uint32_t p) {
+  return int(p >> 16 & 255);
+}
+int G(std::uint32_t p) {
+  return int(p >> 8 & 255);
+}
+int B(std::uint32_t p) {
+  return int(p & 255);
+}
 
 // Share of samples in a rectangle that satisfy a colour test.
 template <class F>
@@ -84,9 +92,15 @@ double Share(const Shot& s, int left, int top, int right, int bottom, F test) {
     }
   return all ? double(hit) / all : 0;
 }
-bool Purple(std::uint32_t p) { return B(p) >= 60 && R(p) > G(p) + 20 && B(p) > R(p); }
-bool Red(std::uint32_t p) { return R(p) >= 170 && G(p) * 2 < R(p) && B(p) * 2 < R(p); }
-bool White(std::uint32_t p) { return p == 0xFFFFFFu; }
+bool Purple(std::uint32_t p) {
+  return B(p) >= 60 && R(p) > G(p) + 20 && B(p) > R(p);
+}
+bool Red(std::uint32_t p) {
+  return R(p) >= 170 && G(p) * 2 < R(p) && B(p) * 2 < R(p);
+}
+bool White(std::uint32_t p) {
+  return p == 0xFFFFFFu;
+}
 
 // The main menu: its purple over most of the screen and the red close box top right.
 bool ShowsMainMenu(const Shot& s) {
@@ -126,7 +140,8 @@ class GameRunTest : public ::testing::Test {
   }
   void PutValue(const char* name, const void* bytes, std::size_t size) const {
     fs::create_directories(KeyFolder());
-    std::ofstream(KeyFolder() / name, std::ios::binary).write(static_cast<const char*>(bytes), std::streamsize(size));
+    std::ofstream(KeyFolder() / name, std::ios::binary)
+        .write(static_cast<const char*>(bytes), std::streamsize(size));
   }
 
   struct Result {
@@ -280,7 +295,7 @@ TEST_F(GameRunTest, DamagedStoresDoNotCrashTheGame) {
   };
   struct Case {
     const char* name;
-    std::int32_t mode;      // gameMode written over the noise; -2: leave the noise
+    std::int32_t mode;       // gameMode written over the noise; -2: leave the noise
     std::size_t statusSize;  // bytes of GameStatus stored
     bool noisyTables;
   };

@@ -38,7 +38,7 @@ struct WatcherLog {
 };
 WatcherLog seen;
 
-constexpr ce::UINT kReadBox = ce::WM_USER;       // read the message box that is up and answer it
+constexpr ce::UINT kReadBox = ce::WM_USER;           // read the message box that is up and answer it
 constexpr ce::UINT kTypeCtrlKeys = ce::WM_USER + 1;  // take the focus and press Ctrl+Q, Ctrl+A, Ctrl+B
 
 ce::LRESULT WatcherProc(ce::HWND window, ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam) {
@@ -122,7 +122,8 @@ class ShellTest : public ::testing::Test {
     wc.lpfnWndProc = WatcherProc;
     wc.lpszClassName = u"Watcher";
     ce::RegisterClassW(&wc);
-    watcher_ = ce::CreateWindowExW(0, u"Watcher", u"", ce::WS_VISIBLE, 0, 0, 1, 1, nullptr, 0, nullptr, nullptr);
+    watcher_ =
+        ce::CreateWindowExW(0, u"Watcher", u"", ce::WS_VISIBLE, 0, 0, 1, 1, nullptr, 0, nullptr, nullptr);
   }
 
   // Start-up as the program entry runs it, message boxes read and answered.
@@ -229,9 +230,9 @@ TEST_F(ShellTest, RefusesLandscapeAndOtherScreensWithAWarning) {
 TEST_F(ShellTest, ASecondStartBringsTheRunningCopyForward) {
   Fresh(kSmall);
   RegisterMainWindowClass(nullptr, kMainWindowClass);
-  ce::HWND first = ce::CreateWindowExW(0, kMainWindowClass, kMainWindowClass, ce::WS_VISIBLE, ce::CW_USEDEFAULT,
-                                       ce::CW_USEDEFAULT, ce::CW_USEDEFAULT, ce::CW_USEDEFAULT, nullptr, 0, nullptr,
-                                       nullptr);
+  ce::HWND first = ce::CreateWindowExW(0, kMainWindowClass, kMainWindowClass, ce::WS_VISIBLE,
+                                       ce::CW_USEDEFAULT, ce::CW_USEDEFAULT, ce::CW_USEDEFAULT,
+                                       ce::CW_USEDEFAULT, nullptr, 0, nullptr, nullptr);
   ce::RECT before{};
   ce::GetWindowRect(first, &before);
   ce::PostMessageW(watcher_, kReadBox, 0, 0);
@@ -410,7 +411,8 @@ TEST_F(ShellTest, PopupTapsMeetTheCloseBoxCheckBoxAndDemonstration) {
   struct Step {
     std::int32_t mode, page, after;
   };
-  for (Step s : {Step{Easy, 3, 3}, Step{Easy, 4, 0}, Step{Hard, 2, 0}, Step{Hard, 1, 1}, Step{Melvoria, 2, 0}}) {
+  for (Step s :
+       {Step{Easy, 3, 3}, Step{Easy, 4, 0}, Step{Hard, 2, 0}, Step{Hard, 1, 1}, Step{Melvoria, 2, 0}}) {
     SCOPED_TRACE(std::to_string(s.mode) + "/" + std::to_string(s.page));
     ce::host::PumpMessages();
     shell.pendingMode = s.mode;

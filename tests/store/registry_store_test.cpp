@@ -97,8 +97,8 @@ class RegistryStoreTest : public ::testing::Test {
   // A stored value as another program (or a damaged disk) left it.
   static void Put(const char16_t* name, const std::vector<std::uint8_t>& bytes) {
     ce::HKEY key = nullptr;
-    ASSERT_EQ(ce::RegCreateKeyExW(ce::HKEY_CURRENT_USER, kStoreKey, 0, nullptr, 0, ce::KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
+    ASSERT_EQ(ce::RegCreateKeyExW(ce::HKEY_CURRENT_USER, kStoreKey, 0, nullptr, 0, ce::KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
               ce::ERROR_SUCCESS);
     ce::RegSetValueExW(key, name, 0, ce::REG_BINARY, bytes.data(), ce::DWORD(bytes.size()));
     ce::RegCloseKey(key);
