@@ -219,32 +219,58 @@ TEST_F(GameRunTest, TheFirstRunShowsTheMainMenuAndASystemCloseWritesNothing) {
   }
 }
 
-TEST_F(GameRunTest, AGameLeftWithExitComesBackExactlyAtTheNextStart) {
-  // Easy, the Help popup's OK, a few moves, then the exit box answered Yes.
-  // No time passes between the last shot and the answer, so the shot is the stored game.
-  Result first = Play(
-      "wait 500\ntap 240 333\nwait 500\ntap 405 513\nwait 3000\n"
-      "tap 70 160\nwait 400\ntap 240 470\nwait 400\ndown 320 300\nmove 320 360\nmove 320 400\nup 320 400\n"
-      "wait 3000\nshot $D/left.bmp\ntap 395 40\nkey enter\n");
-  ASSERT_EQ(first.code, 0) << first.err;
-  std::string stored = Value("GameStatus");
-  ASSERT_EQ(stored.size(), sizeof(GameStatus));
-  GameStatus g{};
-  std::memcpy(&g, stored.data(), sizeof g);
-  EXPECT_EQ(g.gameMode, 1);
-  EXPECT_EQ(g.initialised, 1);
+// A script written for the large screen, its coordinates halved for the small one.
+std::string ForScreen(const std::string& script, bool small) {
+  if (!small) return script;
+  std::istringstream in(script);
+  std::ostringstream out;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    std::string verb;
+    int x = 0, y = 0;
+    words >> verb;
+    if ((verb == "tap" || verb == "down" || verb == "move" || verb == "up") && (words >> x >> y))
+      out << verb << ' ' << x / 2 << ' ' << y / 2 << '\n';
+    else
+      out << line << '\n';
+  }
+  return out.str();
+}
 
-  // The next start: the play screen of that game at once, without the Help popup.
-  Result second = Play("shot $D/back.bmp\nwait 2000\nshot $D/later.bmp\n");
-  ASSERT_EQ(second.code, 0) << second.err;
-  Shot left = ShotFile("left.bmp"), back = ShotFile("back.bmp");
-  ASSERT_TRUE(left.Valid() && back.Valid());
-  int differing = 0;
-  for (std::size_t i = 0; i < left.pixels.size(); ++i) differing += left.pixels[i] != back.pixels[i];
-  EXPECT_EQ(differing, 0) << "pixels differing between the game left and the game resumed";
-  EXPECT_FALSE(ShowsMainMenu(ShotFile("later.bmp")));
-  // The system's close does not store the game again: the next start resumes the same one.
-  EXPECT_EQ(Value("GameStatus"), stored);
+TEST_F(GameRunTest, AGameLeftWithExitComesBackExactlyAtTheNextStart) {
+  for (const char* screen : {"480x640", "240x320"}) {
+    SCOPED_TRACE(screen);
+    const bool small = screen[0] == '2';
+    fs::remove_all(data_);
+    // Easy, the Help popup's OK, a few moves, then the exit box answered Yes.
+    // No time passes between the last shot and the answer, so the shot is the stored game.
+    Result first =
+        Play(ForScreen("wait 500\ntap 240 333\nwait 500\ntap 405 513\nwait 3000\n"
+                       "tap 70 160\nwait 400\ntap 240 470\nwait 400\ndown 320 300\nmove 320 360\n"
+                       "move 320 400\nup 320 400\nwait 3000\nshot $D/left.bmp\ntap 395 40\nkey enter\n",
+                       small),
+             screen);
+    ASSERT_EQ(first.code, 0) << first.err;
+    std::string stored = Value("GameStatus");
+    ASSERT_EQ(stored.size(), sizeof(GameStatus));
+    GameStatus g{};
+    std::memcpy(&g, stored.data(), sizeof g);
+    EXPECT_EQ(g.gameMode, 1);
+    EXPECT_EQ(g.initialised, 1);
+
+    // The next start: the play screen of that game at once, without the Help popup.
+    Result second = Play("shot $D/back.bmp\nwait 2000\nshot $D/later.bmp\n", screen);
+    ASSERT_EQ(second.code, 0) << second.err;
+    Shot left = ShotFile("left.bmp"), back = ShotFile("back.bmp");
+    ASSERT_TRUE(left.Valid() && back.Valid());
+    ASSERT_EQ(left.pixels.size(), back.pixels.size());
+    int differing = 0;
+    for (std::size_t i = 0; i < left.pixels.size(); ++i) differing += left.pixels[i] != back.pixels[i];
+    EXPECT_EQ(differing, 0) << "pixels differing between the game left and the game resumed";
+    EXPECT_FALSE(ShowsMainMenu(ShotFile("later.bmp")));
+    // The system's close does not store the game again: the next start resumes the same one.
+    EXPECT_EQ(Value("GameStatus"), stored);
+  }
 }
 
 TEST_F(GameRunTest, SettingsAndHiScoresSurviveARestart) {
