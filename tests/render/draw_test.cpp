@@ -14,6 +14,7 @@ namespace {
 class DrawTest : public ::testing::Test {
  protected:
   void Begin(int mode, int width = 480, int height = 640) {
+    Release();
     FreeBitmapSlots();
     ce::host::Options options;
     options.screenWidth = mode == 1 ? 240 : 480;
@@ -30,11 +31,14 @@ class DrawTest : public ::testing::Test {
   }
   void TearDown() override {
     FreeBitmapSlots();
-    if (dc != nullptr) {
-      ce::SelectObject(dc, old);
-      ce::DeleteDC(dc);
-      ce::DeleteObject(surface);
-    }
+    Release();
+  }
+  void Release() {
+    if (dc == nullptr) return;
+    ce::SelectObject(dc, old);
+    ce::DeleteDC(dc);
+    ce::DeleteObject(surface);
+    dc = nullptr;
   }
   ce::COLORREF Px(int x, int y) { return ce::GetPixel(dc, x, y); }
   // The picture's own pixels at (sx, sy) of it.
