@@ -99,6 +99,13 @@ void DestroyEntryControls(ce::HWND window) {
   }
 }
 
+void ShowEntryControls(ce::HWND window, int command) {
+  for (int id : {OkButtonId, CancelButtonId, NameBoxId}) {
+    ce::HWND control = ce::GetDlgItem(window, id);
+    if (control != nullptr) ce::ShowWindow(control, command);
+  }
+}
+
 void LeaveNameEntry(ce::HWND window) {
   shell.BackgroundReady = 0;
   shell.ScreenState = HiScores;
@@ -143,9 +150,12 @@ void PaintHiScores(ce::HWND, ce::HDC target) {
 
 void PaintNewHiScore(ce::HWND window, ce::HDC target) {
   if (LandscapeMode()) {
+    // The entry's controls would stand over the notice: hidden until the device turns back.
+    ShowEntryControls(window, ce::SW_HIDE);
     DrawLandscapeNotice(target);
     return;
   }
+  ShowEntryControls(window, ce::SW_SHOW);
   shell.popupHeight = ScaleY(210);
   DrawPopupFrame(target, u"New High Score", 255, 255, 255);
   FillBox(target, 0, 0, 0, 0, 210, 240, 320);

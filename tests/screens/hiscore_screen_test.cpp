@@ -259,6 +259,24 @@ TEST_P(NameEntryTest, OtherTapsAndKeysDoNothing) {
   EXPECT_NE(ce::GetDlgItem(window, NameBoxId), nullptr);
 }
 
+TEST_P(NameEntryTest, LandscapeHidesTheEntryBehindTheNoticeAndPortraitBringsItBack) {
+  ce::SetWindowTextW(box, u"Kit");
+  ce::host::Rotate();
+  ce::InvalidateRect(window, nullptr, ce::FALSE);
+  ce::host::PumpMessages();
+  // Black below the notice's text, where the controls stood.
+  EXPECT_EQ(CountColour(0, 0, 142, 240, 170), DX(240) * (DY(170) - DY(142)));
+  EXPECT_EQ(shell.ScreenState, NewHiScore);
+  ce::host::Rotate();
+  ce::InvalidateRect(window, nullptr, ce::FALSE);
+  ce::host::PumpMessages();
+  EXPECT_EQ(ce::GetDlgItem(window, NameBoxId), box);
+  EXPECT_EQ(BoxText(), u"Kit");
+  EXPECT_NE(CountColour(Rgb(255, 255, 255), 30, 140, 210, 162), 0) << "the box is shown again";
+  Tap(70, 183);
+  EXPECT_EQ(EntryName(hiScoreTables[1].entries[1]), u"Kit");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothScreens, NameEntryTest, ::testing::Values(kSmall, kLarge),
                          [](const auto& info) { return std::string(SizeName(info.param)); });
 
