@@ -130,6 +130,27 @@ TEST_F(PlayInputTest, DragWaitsForItsReelAndMovesItOnce) {
   }
 }
 
+TEST_F(PlayInputTest, DragPlaysTheReelMoveSound) {
+  LoadSoundBank();
+  gameStatus.soundOn = 1;
+  gameStatus.volume = 80;
+  auto lastDevice = [] {
+    const auto writes = ce::host::WaveWrites();
+    return writes.empty() ? -1 : writes.back().device;
+  };
+  PlaySoundEvent(2);
+  const int reelMove = lastDevice();
+  ASSERT_NE(reelMove, -1);
+  PlaySoundEvent(9);
+  ASSERT_NE(lastDevice(), reelMove);
+  const std::size_t before = ce::host::WaveWrites().size();
+  PlayPointerDown(window, 150, 120);
+  PlayPointerMove(window, 150, 100);
+  EXPECT_EQ(ce::host::WaveWrites().size(), before + 1);
+  EXPECT_EQ(lastDevice(), reelMove);
+  CloseSoundDevices();
+}
+
 TEST_F(PlayInputTest, KeysMoveTheCursorAndGiveCommands) {
   struct Key {
     std::int32_t cursor;
