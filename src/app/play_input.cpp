@@ -34,8 +34,9 @@ bool InArrowColumn(int x, int k) {
 }
 
 void AskAbandon(ce::HWND window) {
-  const int answer = ce::MessageBoxW(window, u"Do you want to abandon this game and go back to the main menu?",
-                                     u"Abandon this Game?", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
+  const int answer =
+      ce::MessageBoxW(window, u"Do you want to abandon this game and go back to the main menu?",
+                      u"Abandon this Game?", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
   if (answer == ce::IDYES) {
     ce::KillTimer(window, kGameTimer);
     shell.settingsOkPressed = 0;
@@ -50,8 +51,9 @@ void AskAbandon(ce::HWND window) {
 }
 
 void AskExit(ce::HWND window) {
-  const int answer = ce::MessageBoxW(window, u"Do you want to exit the game but be able to continue another time?",
-                                     u"Exit the Game?", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
+  const int answer =
+      ce::MessageBoxW(window, u"Do you want to exit the game but be able to continue another time?",
+                      u"Exit the Game?", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
   if (answer == ce::IDYES) {
     ce::KillTimer(window, kGameTimer);
     SaveStore();
@@ -144,7 +146,9 @@ void PlayPointerMove(ce::HWND, int x, int y) {
   g.lifeLoss = SatAdd(g.lifeLoss, engine.moveCost);
 }
 
-void PlayPointerUp(ce::HWND, int, int) { shell.dragStartY = 0; }
+void PlayPointerUp(ce::HWND, int, int) {
+  shell.dragStartY = 0;
+}
 
 void PlayKeyUp(ce::UINT virtualKey, ce::HWND window) {
   const std::int32_t n = keyCursor;

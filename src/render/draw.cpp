@@ -16,8 +16,12 @@ struct BitmapSlot {
 BitmapSlot slots[5];
 ce::HFONT uiFont = nullptr;
 
-bool LargeMode() { return display.DisplayMode == 3 || display.DisplayMode == 4; }
-int Doubled(int v) { return LargeMode() ? v * 2 : v; }
+bool LargeMode() {
+  return display.DisplayMode == 3 || display.DisplayMode == 4;
+}
+int Doubled(int v) {
+  return LargeMode() ? v * 2 : v;
+}
 
 void EmptySlot(BitmapSlot& slot) {
   if (slot.dc != nullptr) {
@@ -64,7 +68,9 @@ ce::HFONT SelectUiFont(const char16_t* face, std::int32_t height, std::int32_t w
   return uiFont;
 }
 
-ce::HFONT CurrentUiFont() { return uiFont; }
+ce::HFONT CurrentUiFont() {
+  return uiFont;
+}
 
 void FillBox(ce::HDC target, int red, int green, int blue, int left, int top, int right, int bottom) {
   ce::HBRUSH brush = ce::CreateSolidBrush(ce::RGB(red, green, blue));
@@ -76,9 +82,9 @@ void FillBox(ce::HDC target, int red, int green, int blue, int left, int top, in
   ce::DeleteObject(brush);
 }
 
-void DrawRoundButton(ce::HDC target, const char16_t* caption, int x, int y, int width, int height, int cornerWidth,
-                     int cornerHeight, int fillRed, int fillGreen, int fillBlue, int textRed, int textGreen,
-                     int textBlue) {
+void DrawRoundButton(ce::HDC target, const char16_t* caption, int x, int y, int width, int height,
+                     int cornerWidth, int cornerHeight, int fillRed, int fillGreen, int fillBlue, int textRed,
+                     int textGreen, int textBlue) {
   ce::HBRUSH brush = ce::CreateSolidBrush(ce::RGB(fillRed, fillGreen, fillBlue));
   ce::HPEN pen = ce::CreatePen(ce::PS_SOLID, ScaleX(2), ce::RGB(0, 0, 0));
   ce::HGDIOBJ oldBrush = ce::SelectObject(target, brush);
@@ -125,8 +131,8 @@ void BlitResource(ce::HDC target, int pictureId, int width, int height, int x, i
   });
 }
 
-void BlitResourceKeyed(ce::HDC target, int pictureId, int width, int height, int x, int y, int keyRed, int keyGreen,
-                       int keyBlue) {
+void BlitResourceKeyed(ce::HDC target, int pictureId, int width, int height, int x, int y, int keyRed,
+                       int keyGreen, int keyBlue) {
   WithPicture(target, pictureId, [&](ce::HDC source) {
     ce::TransparentBlt(target, Doubled(x), Doubled(y), width, height, source, 0, 0, width, height,
                        ce::RGB(keyRed, keyGreen, keyBlue));
@@ -134,7 +140,8 @@ void BlitResourceKeyed(ce::HDC target, int pictureId, int width, int height, int
 }
 
 void DrawTextBox(ce::HDC target, const char16_t* text, int textRed, int textGreen, int textBlue, int backRed,
-                 int backGreen, int backBlue, int left, int top, int right, int bottom, int transparent, int align) {
+                 int backGreen, int backBlue, int left, int top, int right, int bottom, int transparent,
+                 int align) {
   static constexpr ce::UINT kAlign[3] = {ce::DT_LEFT, ce::DT_CENTER, ce::DT_RIGHT};
   ce::RECT box{Doubled(left), Doubled(top), Doubled(right), Doubled(bottom)};
   ce::SetTextColor(target, ce::RGB(textRed, textGreen, textBlue));
@@ -145,13 +152,14 @@ void DrawTextBox(ce::HDC target, const char16_t* text, int textRed, int textGree
 }
 
 void DrawNumberBox(ce::HDC target, std::int32_t number, int textRed, int textGreen, int textBlue, int backRed,
-                   int backGreen, int backBlue, int left, int top, int right, int bottom, int transparent, int align) {
+                   int backGreen, int backBlue, int left, int top, int right, int bottom, int transparent,
+                   int align) {
   char narrow[16];
   std::snprintf(narrow, sizeof narrow, "%d", static_cast<int>(number));
   char16_t text[16] = {};
   for (int i = 0; i < 15 && narrow[i] != 0; ++i) text[i] = static_cast<char16_t>(narrow[i]);
-  DrawTextBox(target, text, textRed, textGreen, textBlue, backRed, backGreen, backBlue, left, top, right, bottom,
-              transparent, align);
+  DrawTextBox(target, text, textRed, textGreen, textBlue, backRed, backGreen, backBlue, left, top, right,
+              bottom, transparent, align);
 }
 
 void DrawLine(ce::HDC target, int red, int green, int blue, int x1, int y1, int x2, int y2) {

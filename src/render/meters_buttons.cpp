@@ -17,7 +17,9 @@ constexpr Looks kDownArrow{{299, 323}, {300, 325}, {329, 324}};
 constexpr Looks kSpinAll{{305, 331}, {306, 332}, {307, 333}};
 constexpr Looks kMakeScore{{403, 406}, {404, 407}, {405, 408}};
 
-int Pick(const int (&numbers)[2]) { return PlayPicture(numbers[0], numbers[1]); }
+int Pick(const int (&numbers)[2]) {
+  return PlayPicture(numbers[0], numbers[1]);
+}
 
 // Loads the picture into slot 2 and copies it unchanged to the logical rectangle.
 void DrawPicture(ce::HDC target, int picture, int x, int y, int width, int height) {
@@ -44,7 +46,9 @@ void DrawAllArrows(ce::HDC target, const int (&upNumbers)[2], const int (&downNu
   }
 }
 
-void DrawSpinAll(ce::HDC target, const int (&numbers)[2]) { DrawPicture(target, Pick(numbers), 164, 268, 52, 44); }
+void DrawSpinAll(ce::HDC target, const int (&numbers)[2]) {
+  DrawPicture(target, Pick(numbers), 164, 268, 52, 44);
+}
 void DrawMakeScore(ce::HDC target, const int (&numbers)[2]) {
   DrawPicture(target, Pick(numbers), 23, 270, 39, 36);
 }
@@ -79,7 +83,8 @@ int PlayPicture(int small, int large) {
   return display.DisplayMode == 3 || display.DisplayMode == 4 ? large : small;
 }
 
-void CopyScaled(ce::HDC target, int x, int y, int width, int height, ce::HDC source, int sourceX, int sourceY) {
+void CopyScaled(ce::HDC target, int x, int y, int width, int height, ce::HDC source, int sourceX,
+                int sourceY) {
   if (source == nullptr) return;
   ce::BitBlt(target, ScaleX(x), ScaleY(y), ScaleX(width), ScaleY(height), source, ScaleX(sourceX),
              ScaleY(sourceY), ce::SRCCOPY);

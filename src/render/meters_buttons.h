@@ -11,7 +11,8 @@
 int PlayPicture(int small, int large);
 
 // Copies with position and size in logical pixels, scaled to the device.
-void CopyScaled(ce::HDC target, int x, int y, int width, int height, ce::HDC source, int sourceX, int sourceY);
+void CopyScaled(ce::HDC target, int x, int y, int width, int height, ce::HDC source, int sourceX,
+                int sourceY);
 void CopyScaledKeyed(ce::HDC target, int x, int y, int width, int height, ce::HDC source, int sourceX,
                      int sourceY);
 

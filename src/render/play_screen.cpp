@@ -24,9 +24,9 @@ struct StripEntry {
   std::int32_t code;
   int small, large;
 };
-constexpr StripEntry kStrip[8] = {{Blank, 289, 313},  {Strawberry, 290, 314}, {Bell, 291, 315},
-                                  {Watermelon, 292, 316}, {Cherries, 293, 319}, {Orange, 296, 320},
-                                  {Grapes, 297, 321}, {Super, 298, 322}};
+constexpr StripEntry kStrip[8] = {{Blank, 289, 313},      {Strawberry, 290, 314}, {Bell, 291, 315},
+                                  {Watermelon, 292, 316}, {Cherries, 293, 319},   {Orange, 296, 320},
+                                  {Grapes, 297, 321},     {Super, 298, 322}};
 
 void ReleaseSurface(Surface& s) {
   if (s.dc != nullptr) {
@@ -71,7 +71,9 @@ void DrawItemPart(std::int32_t code, int fromX, int width, int x, int y) {
   CopyScaled(boardCanvas.dc, x, y, width, kCellH, itemStrip.dc, stripX + fromX, 0);
 }
 
-void DrawItem(std::int32_t code, int x, int y) { DrawItemPart(code, 0, kCellW, x, y); }
+void DrawItem(std::int32_t code, int x, int y) {
+  DrawItemPart(code, 0, kCellW, x, y);
+}
 
 void DrawMovingPieces(int direction) {
   for (int s = 1; s <= 20; ++s) {
@@ -111,7 +113,7 @@ struct LinePicture {
 LinePicture MatchLinePicture(int n) {
   if (n <= 18) {
     // Six horizontal groups per row: five cells, four, three, then shifted right.
-    static constexpr int kKinds[6][4] = {{351, 358, 210, 0}, {350, 357, 168, 0}, {349, 356, 126, 0},
+    static constexpr int kKinds[6][4] = {{351, 358, 210, 0},  {350, 357, 168, 0},  {349, 356, 126, 0},
                                          {350, 357, 168, 42}, {349, 356, 126, 42}, {349, 356, 126, 84}};
     const int* k = kKinds[(n - 1) % 6];
     return {k[0], k[1], k[2], 8, k[3], 65 + 45 * ((n - 1) / 6)};

@@ -1,3 +1,5 @@
+#include "render/draw.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -5,7 +7,6 @@
 
 #include "app/shell_state.h"
 #include "platform/host.h"
-#include "render/draw.h"
 #include "render/scale.h"
 
 namespace {
@@ -74,7 +75,8 @@ TEST_F(DrawTest, UiFontHeightAndItsOneLife) {
   struct Case {
     int mode, height, weight, cell;
   };
-  for (const Case& c : {Case{1, 15, 700, 15}, Case{3, 15, 700, 29}, Case{3, 13, 400, 25}, Case{1, 20, 900, 20}}) {
+  for (const Case& c :
+       {Case{1, 15, 700, 15}, Case{3, 15, 700, 29}, Case{3, 13, 400, 25}, Case{1, 20, 900, 20}}) {
     Begin(c.mode);
     ce::HFONT previous = SelectUiFont(u"Tahoma", 16, 400);
     ce::SelectObject(dc, previous);  // held by a context, so its handle stays its own
@@ -141,7 +143,8 @@ TEST_F(DrawTest, NumbersAreDrawnAsTheirDecimalText) {
     const char16_t* text;
   };
   for (int mode : {1, 3}) {
-    for (const Case& c : {Case{-5, u"-5"}, Case{0, u"0"}, Case{999999, u"999999"}, Case{INT_MIN, u"-2147483648"}}) {
+    for (const Case& c :
+         {Case{-5, u"-5"}, Case{0, u"0"}, Case{999999, u"999999"}, Case{INT_MIN, u"-2147483648"}}) {
       Begin(mode);
       ce::SelectObject(dc, SelectUiFont(u"Tahoma", 14, 700));
       DrawNumberBox(dc, c.number, 252, 191, 0, 0, 0, 0, 0, 0, 100, 20, 0, 2);
@@ -180,7 +183,8 @@ TEST_F(DrawTest, TextAlignmentAndBackground) {
   // Transparent leaves the surface around the glyphs; opaque fills their cells.
   EXPECT_EQ(Px(l0 + 1, 1) == ce::RGB(9, 9, 9), false);
   bool opaqueFill = false;
-  for (int y = 60; y < 80; ++y) opaqueFill = opaqueFill || Px(r2, y) == ce::RGB(9, 9, 9) || Px(l2, y) == ce::RGB(9, 9, 9);
+  for (int y = 60; y < 80; ++y)
+    opaqueFill = opaqueFill || Px(r2, y) == ce::RGB(9, 9, 9) || Px(l2, y) == ce::RGB(9, 9, 9);
   EXPECT_TRUE(opaqueFill);
 }
 
@@ -244,7 +248,8 @@ TEST_F(DrawTest, PopupFrameTilesItsEdgesDownToTheBottom) {
     int mode, height;
     int title, left, right, bottom, tile, titleHeight, width;
   };
-  for (const Case& c : {Case{1, 300, 166, 167, 168, 169, 30, 26, 240}, Case{3, 300, 170, 171, 172, 173, 60, 52, 480}}) {
+  for (const Case& c :
+       {Case{1, 300, 166, 167, 168, 169, 30, 26, 240}, Case{3, 300, 170, 171, 172, 173, 60, 52, 480}}) {
     Begin(c.mode);
     shell.popupHeight = c.height;
     DrawPopupFrame(dc, u"About", 40, 50, 60);

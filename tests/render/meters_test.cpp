@@ -27,9 +27,9 @@ TEST_P(MetersTest, LifeBarLengthAndColour) {
     int length;  // logical pixels
   };
   const std::uint32_t red = Rgb(255, 0, 51), amber = Rgb(252, 191, 0), green = Rgb(51, 204, 51);
-  const Case cases[] = {{0, red, 0},       {1, red, 1},       {2, red, 3},         {9, red, 13},
-                        {10, amber, 15},   {17, amber, 25},   {19, amber, 28},     {20, green, 30},
-                        {30, green, 45},   {31, green, 0},    {-4, green, 0},      {2147483647, green, 0}};
+  const Case cases[] = {{0, red, 0},     {1, red, 1},     {2, red, 3},     {9, red, 13},
+                        {10, amber, 15}, {17, amber, 25}, {19, amber, 28}, {20, green, 30},
+                        {30, green, 45}, {31, green, 0},  {-4, green, 0},  {2147483647, green, 0}};
   const std::uint32_t back = Rgb(74, 80, 89);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.life);
@@ -125,7 +125,8 @@ TEST_P(MetersTest, SpinAllLooksAndReadiness) {
     int small, large;
     int readyAfter;  // -1: unchanged
   };
-  const Case cases[] = {{12, 305, 331, 1}, {13, 306, 332, -1}, {14, 307, 333, 0}, {12, 305, 331, 1}, {13, 306, 332, -1}};
+  const Case cases[] = {
+      {12, 305, 331, 1}, {13, 306, 332, -1}, {14, 307, 333, 0}, {12, 305, 331, 1}, {13, 306, 332, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.look);
     const std::uint8_t before = engine.spinButtonReady;
@@ -150,20 +151,29 @@ TEST_P(MetersTest, PanelRequestsDrawTheirControlsAndSetTheFlags) {
     int reelsReady, spinReady, makeReady;  // -1: not checked
   };
   const Case cases[] = {
-      {24, 0, 405, 0, 0, 0, 0, -1, 0},      {20, 1, 0, 0, 0, 0, 1, -1, -1},  {22, -1, 403, 0, 0, 0, -1, -1, 1},
-      {23, -1, 405, 0, 0, 0, -1, -1, 0},    {25, 0, 404, 307, 0, 0, 0, 0, 0}, {31, -1, 0, 0, 409, 411, -1, -1, -1},
+      {24, 0, 405, 0, 0, 0, 0, -1, 0},      {20, 1, 0, 0, 0, 0, 1, -1, -1},
+      {22, -1, 403, 0, 0, 0, -1, -1, 1},    {23, -1, 405, 0, 0, 0, -1, -1, 0},
+      {25, 0, 404, 307, 0, 0, 0, 0, 0},     {31, -1, 0, 0, 409, 411, -1, -1, -1},
       {32, -1, 0, 0, 410, 409, -1, -1, -1}, {30, -1, 0, 0, 409, 409, -1, -1, -1},
   };
   auto large = [](int small) {
     switch (small) {
-      case 403: return 406;
-      case 404: return 407;
-      case 405: return 408;
-      case 307: return 333;
-      case 409: return 412;
-      case 410: return 413;
-      case 411: return 414;
-      default: return 0;
+      case 403:
+        return 406;
+      case 404:
+        return 407;
+      case 405:
+        return 408;
+      case 307:
+        return 333;
+      case 409:
+        return 412;
+      case 410:
+        return 413;
+      case 411:
+        return 414;
+      default:
+        return 0;
     }
   };
   for (const Case& c : cases) {

@@ -41,11 +41,11 @@ TEST_F(PlayInputTest, TapsGiveTheirCommands) {
     std::int32_t command;  // 0: none
   };
   const Tap taps[] = {
-      {15, 74, 1},    {57, 80, 1},    {58, 80, 2},    {141, 88, 3},   {183, 74, 4},  {225, 88, 5},
-      {15, 225, 6},   {100, 239, 8},  {225, 230, 10}, {164, 268, 11}, {216, 311, 11}, {23, 270, 12},
-      {62, 305, 12},  {80, 273, 14},  {114, 303, 14}, {115, 273, 13}, {148, 303, 13},
-      {14, 80, 0},    {226, 80, 0},   {30, 73, 0},    {30, 89, 0},    {100, 240, 0}, {217, 300, 0},
-      {149, 290, 0},  {63, 290, 0},   {120, 160, 0},  {188, 20, 0},
+      {15, 74, 1},   {57, 80, 1},   {58, 80, 2},    {141, 88, 3},   {183, 74, 4},   {225, 88, 5},
+      {15, 225, 6},  {100, 239, 8}, {225, 230, 10}, {164, 268, 11}, {216, 311, 11}, {23, 270, 12},
+      {62, 305, 12}, {80, 273, 14}, {114, 303, 14}, {115, 273, 13}, {148, 303, 13}, {14, 80, 0},
+      {226, 80, 0},  {30, 73, 0},   {30, 89, 0},    {100, 240, 0},  {217, 300, 0},  {149, 290, 0},
+      {63, 290, 0},  {120, 160, 0}, {188, 20, 0},
   };
   for (const Tap& t : taps) {
     SCOPED_TRACE(testing::Message() << t.x << "," << t.y);
@@ -159,10 +159,10 @@ TEST_F(PlayInputTest, KeysMoveTheCursorAndGiveCommands) {
     std::int32_t command;
   };
   const Key keys[] = {
-      {0, ce::VK_RETURN, 1, 0}, {0, ce::VK_LEFT, 1, 0},  {0, ce::VK_RIGHT, 1, 0}, {0, ce::VK_UP, 1, 0},
-      {0, ce::VK_DOWN, 1, 0},   {1, ce::VK_RETURN, 1, 11}, {1, ce::VK_LEFT, 1, 0}, {5, ce::VK_RIGHT, 5, 0},
-      {3, ce::VK_LEFT, 2, 0},   {3, ce::VK_RIGHT, 4, 0}, {2, ce::VK_UP, 2, 2},    {2, ce::VK_DOWN, 2, 7},
-      {5, ce::VK_DOWN, 5, 10},  {3, ce::VK_SPACE, 3, 0}, {0, ce::VK_ESCAPE, 0, 0},
+      {0, ce::VK_RETURN, 1, 0}, {0, ce::VK_LEFT, 1, 0},    {0, ce::VK_RIGHT, 1, 0},  {0, ce::VK_UP, 1, 0},
+      {0, ce::VK_DOWN, 1, 0},   {1, ce::VK_RETURN, 1, 11}, {1, ce::VK_LEFT, 1, 0},   {5, ce::VK_RIGHT, 5, 0},
+      {3, ce::VK_LEFT, 2, 0},   {3, ce::VK_RIGHT, 4, 0},   {2, ce::VK_UP, 2, 2},     {2, ce::VK_DOWN, 2, 7},
+      {5, ce::VK_DOWN, 5, 10},  {3, ce::VK_SPACE, 3, 0},   {0, ce::VK_ESCAPE, 0, 0},
   };
   for (const Key& k : keys) {
     SCOPED_TRACE(testing::Message() << k.cursor << " key " << k.key);
@@ -293,11 +293,13 @@ TEST_F(PlayInputTest, ExitAnsweredNoPlaysOnAndYesStoresTheGameAndQuits) {
   EXPECT_EQ(ticks, before);
   // The running game is in the store, so the next start resumes it.
   ce::HKEY key = nullptr;
-  ASSERT_EQ(ce::RegOpenKeyExW(ce::HKEY_CURRENT_USER, kStoreKey, 0, ce::KEY_ALL_ACCESS, &key), ce::ERROR_SUCCESS);
+  ASSERT_EQ(ce::RegOpenKeyExW(ce::HKEY_CURRENT_USER, kStoreKey, 0, ce::KEY_ALL_ACCESS, &key),
+            ce::ERROR_SUCCESS);
   GameStatus stored{};
   ce::DWORD size = sizeof stored;
-  EXPECT_EQ(ce::RegQueryValueExW(key, u"GameStatus", nullptr, nullptr, reinterpret_cast<ce::BYTE*>(&stored), &size),
-            ce::ERROR_SUCCESS);
+  EXPECT_EQ(
+      ce::RegQueryValueExW(key, u"GameStatus", nullptr, nullptr, reinterpret_cast<ce::BYTE*>(&stored), &size),
+      ce::ERROR_SUCCESS);
   ce::RegCloseKey(key);
   EXPECT_EQ(stored.gameMode, Easy);
   EXPECT_EQ(stored.score, 4242);

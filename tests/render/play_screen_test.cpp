@@ -13,8 +13,12 @@ int ItemPicture(int code) {
   static constexpr int kLarge[8] = {313, 319, 314, 320, 321, 316, 315, 322};
   return Pic(kSmall[code], kLarge[code]);
 }
-int CellX(int cell) { return 15 + 42 * (cell % 5); }
-int CellY(int cell) { return 89 + 45 * (cell / 5); }
+int CellX(int cell) {
+  return 15 + 42 * (cell % 5);
+}
+int CellY(int cell) {
+  return 89 + 45 * (cell / 5);
+}
 
 class PlayScreenTest : public ::testing::TestWithParam<ScreenSize> {
  protected:
@@ -40,7 +44,8 @@ TEST_P(PlayScreenTest, FirstPaintOfANewGameComposesTheWholeScreen) {
   for (std::int32_t mode : {Easy, Melvoria}) {
     SCOPED_TRACE(mode);
     BeginGame(window, mode);
-    for (int cell = 0; cell < 15; ++cell) EXPECT_TRUE(ShowsPicture(ItemPicture(Blank), CellX(cell), CellY(cell), 42, 45));
+    for (int cell = 0; cell < 15; ++cell)
+      EXPECT_TRUE(ShowsPicture(ItemPicture(Blank), CellX(cell), CellY(cell), 42, 45));
     for (int k = 0; k < 5; ++k) {
       EXPECT_TRUE(ShowsPicture(Pic(302, 326), 15 + 42 * k, 74, 42, 15));
       EXPECT_TRUE(ShowsPicture(Pic(299, 323), 15 + 42 * k, 225, 42, 15));
@@ -82,7 +87,8 @@ TEST_P(PlayScreenTest, WholeBoardShowsEachCellsItemWithoutItsOffset) {
   for (int cell = 0; cell < 15; ++cell) BoardValue(cell) = (cell % 8) * 100 + (cell % 3) * 7;
   requests.boardDirty = 1;
   PaintBoard();
-  for (int cell = 0; cell < 15; ++cell) EXPECT_TRUE(ShowsPicture(ItemPicture(cell % 8), CellX(cell), CellY(cell), 42, 45)) << cell;
+  for (int cell = 0; cell < 15; ++cell)
+    EXPECT_TRUE(ShowsPicture(ItemPicture(cell % 8), CellX(cell), CellY(cell), 42, 45)) << cell;
   EXPECT_EQ(requests.boardDirty, 0);
 }
 
@@ -137,7 +143,8 @@ TEST_P(PlayScreenTest, ReplacementSlidesTheNewItemInFromTheRight) {
     requests.replaceDirty = 1;
     PaintBoard();
     if (c.oldWidth > 0) {
-      EXPECT_TRUE(ShowsPart(ItemPicture(Cherries), c.oldFrom, 0, CellX(cell) + 2, CellY(cell), c.oldWidth, 45));
+      EXPECT_TRUE(
+          ShowsPart(ItemPicture(Cherries), c.oldFrom, 0, CellX(cell) + 2, CellY(cell), c.oldWidth, 45));
     }
     if (c.newWidth > 0) {
       EXPECT_TRUE(ShowsPart(ItemPicture(Bell), 2, 0, CellX(cell) + c.newAt, CellY(cell), c.newWidth, 45));
@@ -190,9 +197,9 @@ TEST_P(PlayScreenTest, BannersStayUntilTheBoardCoversThem) {
   EXPECT_EQ(requests.gameOverBanner, 2);
   EXPECT_EQ(requests.scoreBanner, 2);
   EXPECT_TRUE(ShowsPicture(Pic(401, 416), 32, 110, 176, 40, true));
-  EXPECT_TRUE(ShowsPicture(Pic(402, 417), 32, 160, 176, 6, true));  // the box's frame above the text
+  EXPECT_TRUE(ShowsPicture(Pic(402, 417), 32, 160, 176, 6, true));          // the box's frame above the text
   EXPECT_GT(CountColour(Rgb(255, 0, 0), 32 + 107, 170, 32 + 176, 190), 0);  // the score
-  EXPECT_GT(CountColour(Rgb(102, 0, 0), 32 + 13, 170, 32 + 107, 190), 0);  // "You scored:"
+  EXPECT_GT(CountColour(Rgb(102, 0, 0), 32 + 13, 170, 32 + 107, 190), 0);   // "You scored:"
 }
 
 TEST_P(PlayScreenTest, CursorMarksFollowTheSelectedReel) {
@@ -222,7 +229,8 @@ TEST_P(PlayScreenTest, StoredGameResumesOnItsFirstPaint) {
   engine.gamePhase = Running;
   shell.ScreenState = Play;
   PaintAll(window);
-  for (int cell = 0; cell < 15; ++cell) EXPECT_TRUE(ShowsPicture(ItemPicture((cell * 3) % 8), CellX(cell), CellY(cell), 42, 45)) << cell;
+  for (int cell = 0; cell < 15; ++cell)
+    EXPECT_TRUE(ShowsPicture(ItemPicture((cell * 3) % 8), CellX(cell), CellY(cell), 42, 45)) << cell;
   EXPECT_EQ(gameStatus.score, 1234);
   EXPECT_EQ(gameStatus.life, 22);
   EXPECT_EQ(engine.resumePending, 0);
@@ -280,10 +288,12 @@ TEST_P(PlayScreenTest, DamagedItemCodesDrawNothing) {
   requests.replaceDirty = 1;
   gameStatus.pendingItem[4] = 77777;
   PaintBoard();
-  for (int cell = 0; cell < 15; ++cell) EXPECT_TRUE(ShowsPicture(ItemPicture(Blank), CellX(cell), CellY(cell), 42, 45));
+  for (int cell = 0; cell < 15; ++cell)
+    EXPECT_TRUE(ShowsPicture(ItemPicture(Blank), CellX(cell), CellY(cell), 42, 45));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothScreens, PlayScreenTest, ::testing::Values(ScreenSize{240, 320}, ScreenSize{480, 640}),
+INSTANTIATE_TEST_SUITE_P(BothScreens, PlayScreenTest,
+                         ::testing::Values(ScreenSize{240, 320}, ScreenSize{480, 640}),
                          [](const auto& info) { return std::to_string(info.param.width); });
 
 }  // namespace

@@ -88,8 +88,8 @@ inline ce::HWND StartPlayWorld(int width, int height) {
   wc.lpfnWndProc = PlayProc;
   wc.lpszClassName = u"PlayWorld";
   ce::RegisterClassW(&wc);
-  ce::HWND window = ce::CreateWindowExW(0, u"PlayWorld", u"Melvoria", ce::WS_VISIBLE, 0, 0, width, height, nullptr,
-                                        0, nullptr, nullptr);
+  ce::HWND window = ce::CreateWindowExW(0, u"PlayWorld", u"Melvoria", ce::WS_VISIBLE, 0, 0, width, height,
+                                        nullptr, 0, nullptr, nullptr);
   shell.mainWindow = window;
   ReadScreenDpi();
   display.DisplayMode = ClassifyDisplayMode(width, height);
@@ -111,9 +111,13 @@ inline void BeginGame(ce::HWND window, std::int32_t mode) {
 }
 
 // Screen pixel at a logical point (its top-left device pixel).
-inline std::uint32_t At(int x, int y) { return ce::host::ScreenPixel(ScaleX(x), ScaleY(y)); }
+inline std::uint32_t At(int x, int y) {
+  return ce::host::ScreenPixel(ScaleX(x), ScaleY(y));
+}
 
-constexpr std::uint32_t Rgb(int r, int g, int b) { return std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | std::uint32_t(b); }
+constexpr std::uint32_t Rgb(int r, int g, int b) {
+  return std::uint32_t(r) << 16 | std::uint32_t(g) << 8 | std::uint32_t(b);
+}
 
 // Whether the screen at logical (x, y) shows the part of the picture that
 // starts at logical (sx, sy) of it, w x h logical, pixel for pixel; keyed
@@ -141,10 +145,14 @@ inline bool ShowsPicture(int picture, int x, int y, int w, int h, bool keyed = f
 }
 
 // The small or the large number, by the screen in use.
-inline int Pic(int small, int large) { return PlayPicture(small, large); }
+inline int Pic(int small, int large) {
+  return PlayPicture(small, large);
+}
 
 // Stops the game timer, so that only the test changes the requests.
-inline void Freeze(ce::HWND window) { ce::KillTimer(window, kGameTimer); }
+inline void Freeze(ce::HWND window) {
+  ce::KillTimer(window, kGameTimer);
+}
 
 // Device pixels of one colour in a logical rectangle.
 inline int CountColour(std::uint32_t colour, int left, int top, int right, int bottom) {
