@@ -55,6 +55,8 @@ void Start(const Options& options) {
   Stop();
   World& world = W();
   world.options = options;
+  // The registry reads the data folder from the environment.
+  if (!options.dataDir.empty()) setenv("MELVORIA_DATA_DIR", options.dataDir.c_str(), 1);
   int w = options.screenWidth > 0 ? options.screenWidth : 480;
   int h = options.screenHeight > 0 ? options.screenHeight : 640;
   // The small screen class runs at 96 dpi, the large one at 192.

@@ -25,6 +25,9 @@ int main() {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
+  // A headless run takes no desktop events, so SDL must not turn SIGTERM and
+  // SIGINT into a quit event nobody reads: they end it the usual way.
+  if (options.headless) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   ce::host::Start(options);
   if (!options.scriptPath.empty()) ce::LoadScript(options.scriptPath, &error);
   if (!options.headless && !ce::DesktopProbe(&error)) {

@@ -720,10 +720,9 @@ BOOL GetMessageW(MSG* msg, HWND, UINT, UINT) {
     Window* tw;
     Timer* t;
     bool anyTimer = EarliestTimer(&tw, &t);
-    // Virtual time with no more input, or a headless run that nothing can wake:
-    // the run is over, closed as the system closes it.
-    if (world.options.virtualTime || (world.options.headless && !anyTimer)) {
-      // Virtual time with no more input: the run is over, closed as the system closes it.
+    // Virtual time with no more input: the run is over, closed as the system
+    // closes it. (A headless run on the real clock sleeps until it is stopped.)
+    if (world.options.virtualTime) {
       if (!world.closeSent) {
         world.closeSent = true;
         if (HWND main = MainWindow()) {
