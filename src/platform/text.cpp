@@ -44,7 +44,8 @@ struct Face {
   TTF_Font* ttf = nullptr;
   bool tahoma = false;
   bool strike = false;  // the face has a bitmap strike at this em size
-  int embolden = 0;     // pixels added to the width of smoothed strokes
+  int embolden = 0;     // pixels added to the width of strokes
+  int advanceExtra = 0;  // pixels added to each glyph's advance
   int ttfAscent = 0;
   int ttfDescent = 0;
   std::array<std::unique_ptr<Glyph>, 128> ascii;
@@ -108,6 +109,24 @@ bool HasStrike(TTF_Font* ttf) {
   return true;
 }
 
+// The stem width, in pixels, of a crisp 'l': 1 in a regular strike.
+int StrikeStemWidth(TTF_Font* ttf) {
+  const SDL_Color white{255, 255, 255, 255};
+  SDL_Surface* s = TTF_RenderGlyph32_Solid(ttf, U'l', white);
+  if (s == nullptr) return 0;
+  SDL_LockSurface(s);
+  int widest = 0;
+  for (int y = 0; y < s->h; ++y) {
+    const std::uint8_t* row = static_cast<const std::uint8_t*>(s->pixels) + y * s->pitch;
+    int n = 0;
+    for (int x = 0; x < s->w; ++x) n += row[x] != 0 ? 1 : 0;
+    widest = std::max(widest, n);
+  }
+  SDL_UnlockSurface(s);
+  SDL_FreeSurface(s);
+  return widest;
+}
+
 Face* OpenFace(const std::string& file, int ppem, bool tahoma) {
   Engine& e = TheEngine();
   auto key = std::make_pair(file, ppem);
@@ -122,6 +141,12 @@ Face* OpenFace(const std::string& file, int ppem, bool tahoma) {
     // face (only its bitmap strikes are truly bold), so smoothed sizes are
     // thickened by about a sixteenth of the em.
     if (!face->strike && file == kTahomaBold) face->embolden = std::max(1, (ppem + 8) / 16);
+    // Some of its strikes are regular-weight too: those get the handheld's
+    // synthetic bold, one pixel wider and one pixel further apart.
+    if (face->strike && file == kTahomaBold && StrikeStemWidth(face->ttf) <= 1) {
+      face->embolden = 1;
+      face->advanceExtra = 1;
+    }
     face->ttfAscent = TTF_FontAscent(face->ttf);
     face->ttfDescent = TTF_FontDescent(face->ttf);
   }
@@ -173,7 +198,7 @@ const Glyph& GlyphFor(Face* face, std::uint32_t ch) {
   auto g = std::make_unique<Glyph>();
   int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
   if (TTF_GlyphMetrics32(face->ttf, ch, &minx, &maxx, &miny, &maxy, &advance) == 0) {
-    g->advance = advance;
+    g->advance = advance + face->advanceExtra;
     const SDL_Color white{255, 255, 255, 255};
     SDL_Surface* s = face->strike ? TTF_RenderGlyph32_Solid(face->ttf, ch, white)
                                   : TTF_RenderGlyph32_Blended(face->ttf, ch, white);

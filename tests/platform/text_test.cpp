@@ -114,6 +114,22 @@ TEST(Fonts, BitmapStrikeSizesAreUnsmoothed) {
   }
 }
 
+TEST(Fonts, BoldIsBolderAtEveryHeightTheGameUses) {
+  // Some bold bitmap strikes of the face are regular-weight; bold must still show.
+  for (LONG height : {13, 14, 15, 16, 18, 20, 27, 29, 31, 35}) {
+    SCOPED_TRACE(height);
+    int ink[2];
+    int i = 0;
+    for (LONG weight : {FW_NORMAL, FW_BOLD}) {
+      TextCanvas t(height, weight, 480, 60);
+      RECT r{0, 0, 480, 60};
+      DrawTextW(t.dc, u"Congratulations! Melvoria", -1, &r, DT_LEFT | DT_SINGLELINE);
+      ink[i++] = 480 * 60 - t.Count(kWhite);
+    }
+    EXPECT_GT(ink[1] * 100, ink[0] * 120) << "regular " << ink[0] << ", bold " << ink[1];
+  }
+}
+
 TEST(DrawText, FlagsPlaceTheInk) {
   const RECT box{20, 10, 220, 110};
   struct Case {
