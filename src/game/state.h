@@ -64,7 +64,7 @@ constexpr std::int32_t SatAdd(std::int64_t a, std::int64_t b) {
 struct EngineState {
   std::int32_t gamePhase = NotStarted;
 
-  // The six difficulty values (Part of the difficulty schedule), kept from game to game.
+  // The six difficulty values of the difficulty schedule, kept from game to game.
   std::int32_t lifeGain3 = 3;
   std::int32_t lifeGain4 = 5;
   std::int32_t lifeGain5 = 10;

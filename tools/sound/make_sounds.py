@@ -109,15 +109,15 @@ def render_clicks(buf, rate, c, noise):
         t += 1.0 / r
 
 
-def synthesise(spec):
-    rate = spec["rate"]
-    played = spec["played"]
+def synthesise(sound):
+    rate = sound["rate"]
+    played = sound["played"]
     buf = [0.0] * played
-    noise = Noise(spec["resource"])
-    if "clicks" in spec:
-        render_clicks(buf, rate, spec["clicks"], noise)
-    for note in spec["notes"]:
-        render_note(buf, rate, note, spec.get("vibrato"), noise)
+    noise = Noise(sound["resource"])
+    if "clicks" in sound:
+        render_clicks(buf, rate, sound["clicks"], noise)
+    for note in sound["notes"]:
+        render_note(buf, rate, note, sound.get("vibrato"), noise)
     peak = max(abs(v) for v in buf) or 1.0
     gain = 0.85 / peak
     # A short fade at the very end, so the played part stops without a click.
@@ -127,7 +127,7 @@ def synthesise(spec):
         if i >= played - fade:
             v *= (played - 1 - i) / fade
         out.append(max(0, min(255, 128 + int(round(v * gain * 127)))))
-    out += bytes([128]) * spec["tail"]
+    out += bytes([128]) * sound["tail"]
     return out
 
 
@@ -147,9 +147,9 @@ def main():
         params = json.load(f)
     out_dir = os.path.join(root, "resources", "sounds")
     os.makedirs(out_dir, exist_ok=True)
-    for spec in params["sounds"]:
-        data = wave_file(spec["rate"], synthesise(spec))
-        with open(os.path.join(out_dir, f"{spec['resource']}.wav"), "wb") as f:
+    for sound in params["sounds"]:
+        data = wave_file(sound["rate"], synthesise(sound))
+        with open(os.path.join(out_dir, f"{sound['resource']}.wav"), "wb") as f:
             f.write(data)
 
 
