@@ -7,7 +7,6 @@
 
 namespace ce {
 
-namespace {
 int Scaled(int v) { return (v * W().dpi + 48) / 96; }
 
 HFONT MakeFont(int cell, LONG weight) {
@@ -18,6 +17,14 @@ HFONT MakeFont(int cell, LONG weight) {
   std::memcpy(lf.lfFaceName, face, sizeof(face));
   return CreateFontIndirectW(&lf);
 }
+
+void Fill(HDC dc, const RECT& r, COLORREF c) {
+  HBRUSH b = CreateSolidBrush(c);
+  FillRect(dc, &r, b);
+  DeleteObject(b);
+}
+
+namespace {
 
 void Frame(HDC dc, const RECT& r, COLORREF color, int width) {
   HBRUSH b = CreateSolidBrush(color);

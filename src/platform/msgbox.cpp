@@ -7,22 +7,6 @@
 namespace ce {
 
 namespace {
-int Scaled(int v) { return (v * W().dpi + 48) / 96; }
-
-HFONT MakeFont(int cell, LONG weight) {
-  LOGFONTW lf{};
-  lf.lfHeight = Scaled(cell);
-  lf.lfWeight = weight;
-  const char16_t face[] = u"Tahoma";
-  std::memcpy(lf.lfFaceName, face, sizeof(face));
-  return CreateFontIndirectW(&lf);
-}
-
-void Fill(HDC dc, const RECT& r, COLORREF c) {
-  HBRUSH b = CreateSolidBrush(c);
-  FillRect(dc, &r, b);
-  DeleteObject(b);
-}
 
 // Layout in window coordinates.
 struct Layout {

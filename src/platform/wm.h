@@ -96,6 +96,11 @@ LRESULT CALLBACK_ButtonProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK_EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK_MessageBoxProc(HWND, UINT, WPARAM, LPARAM);
 void QueueInput(const InputEvent& e);
+// For what the device draws itself (controls, message boxes): logical pixels
+// at the screen's dpi, the Tahoma of a cell height, a filled rectangle.
+int Scaled(int v);
+HFONT MakeFont(int cell, LONG weight);
+void Fill(HDC dc, const RECT& r, COLORREF c);
 // The oldest top-level window still alive: the one the system closes.
 HWND MainWindow();
 
