@@ -2,6 +2,7 @@
 // clearing of matched cells. Each iteration is one timer message's work.
 #include <benchmark/benchmark.h>
 
+#include "app/program_state.h"
 #include "app/shell_state.h"
 #include "game/board.h"
 #include "game/commands.h"
@@ -22,11 +23,7 @@ ce::LRESULT Proc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) {
 
 ce::HWND Setup(std::int32_t mode) {
   ce::host::Start(ce::host::Options{});
-  gameStatus = GameStatus{};
-  engine = EngineState{};
-  requests = RenderRequests{};
-  shell = Shell{};
-  display = Display{};
+  ResetProgramState();
   ce::WNDCLASSW wc{};
   wc.lpfnWndProc = Proc;
   wc.lpszClassName = u"Melvoria";

@@ -4,6 +4,7 @@
 // Each iteration should stay well under 0.4 ms.
 #include <benchmark/benchmark.h>
 
+#include "app/program_state.h"
 #include "app/screens.h"
 #include "app/shell_state.h"
 #include "game/board.h"
@@ -34,14 +35,8 @@ ce::LRESULT Proc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) {
 
 // A Melvoria game on the large screen, its first paint served.
 ce::HWND Setup() {
-  FreeBitmapSlots();
-  ReleasePlaySurfaces();
   ce::host::Start(ce::host::Options{});
-  gameStatus = GameStatus{};
-  engine = EngineState{};
-  requests = RenderRequests{};
-  shell = Shell{};
-  display = Display{};
+  ResetProgramState();
   ce::WNDCLASSW wc{};
   wc.lpfnWndProc = Proc;
   wc.lpszClassName = u"Melvoria";

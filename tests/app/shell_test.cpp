@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/program_state.h"
 #include "app/main_window.h"
 #include "app/popup.h"
 #include "app/screens.h"
@@ -107,16 +108,7 @@ class ShellTest : public ::testing::Test {
     options.screenHeight = screen.height;
     options.dpi = screen.dpi;
     ce::host::Start(options);
-    soundBank = SoundBank{};
-    gameStatus = GameStatus{};
-    for (HiScoreTable& t : hiScoreTables) t = HiScoreTable{};
-    engine = EngineState{};
-    requests = RenderRequests{};
-    shell = Shell{};
-    display = Display{};
-    menuLayout = MenuLayout{};
-    keyCursor = 0;
-    cursorMark = 0;
+    ResetProgramState();
     seen = WatcherLog{};
     ce::WNDCLASSW wc{};
     wc.lpfnWndProc = WatcherProc;

@@ -1,3 +1,4 @@
+#include "app/program_state.h"
 #include "game/world.h"
 
 namespace testworld {
@@ -17,13 +18,7 @@ ce::LRESULT MainProc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) {
 
 void ResetWorld() {
   ce::host::Start(ce::host::Options{});
-  soundBank = SoundBank{};
-  gameStatus = GameStatus{};
-  for (HiScoreTable& t : hiScoreTables) t = HiScoreTable{};
-  engine = EngineState{};
-  requests = RenderRequests{};
-  shell = Shell{};
-  display = Display{};
+  ResetProgramState();
   soundsSeen = 0;
   timerMessages = 0;
 

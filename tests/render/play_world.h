@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "app/program_state.h"
 #include "app/screens.h"
 #include "app/shell_state.h"
 #include "game/board.h"
@@ -64,21 +65,11 @@ inline ce::LRESULT PlayProc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp
 
 // The program-wide values back to their start, and a device of the given size.
 inline ce::HWND StartPlayWorld(int width, int height) {
-  FreeBitmapSlots();
-  ReleasePlaySurfaces();
   ce::host::Options options;
   options.screenWidth = width;
   options.screenHeight = height;
   ce::host::Start(options);
-  soundBank = SoundBank{};
-  gameStatus = GameStatus{};
-  engine = EngineState{};
-  requests = RenderRequests{};
-  shell = Shell{};
-  display = Display{};
-  keyCursor = 0;
-  cursorMark = 0;
-  topAreaDirty = 0;
+  ResetProgramState();
   paints = 0;
   ticks = 0;
   onTick = nullptr;

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "app/program_state.h"
 #include "app/main_window.h"
 #include "app/screens.h"
 #include "app/shell_state.h"
@@ -39,21 +40,12 @@ inline std::string MakeDataDir() {
 // Resets every program-wide value and brings up the main window on the main
 // menu (painted), with help off and the usual first-run settings.
 inline ce::HWND StartWorld(Size size, const std::string& dataDir = MakeDataDir()) {
-  FreeBitmapSlots();
   ce::host::Options options;
   options.screenWidth = size.width;
   options.screenHeight = size.height;
   options.dataDir = dataDir;
   ce::host::Start(options);
-  soundBank = SoundBank{};
-  gameStatus = GameStatus{};
-  engine = EngineState{};
-  requests = RenderRequests{};
-  shell = Shell{};
-  display = Display{};
-  menuLayout = MenuLayout{};
-  keyCursor = 0;
-  cursorMark = 0;
+  ResetProgramState();
   ResetHiScores();
   gameStatus.initialised = 1;
   gameStatus.gameSpeed = 1;
