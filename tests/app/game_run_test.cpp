@@ -1,29 +1,19 @@
 // The real game run from scripts, as a player would run it: the first screen,
 // a game left with "Exit the Game?" and resumed, settings and hi-scores kept
 // across a restart, damaged stores, and a data folder that cannot be written.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <random>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/run_program.h"
 #include "store/game_status.h"
 #include "store/hiscores.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -144,59 +134,14 @@ class GameRunTest : public ::testing::Test {
         .write(static_cast<const char*>(bytes), std::streamsize(size));
   }
 
-  struct Result {
-    int code = -1;
-    std::string err;
-  };
+  using Result = program::Result;
 
   // Runs the game on a script; "$D" in the script stands for the test's folder.
   Result Play(std::string script, const std::string& screen = "480x640") {
     for (std::size_t at; (at = script.find("$D")) != std::string::npos;) script.replace(at, 2, dir_.string());
-    fs::path scriptFile = dir_ / "run.script", errFile = dir_ / "stderr.txt";
+    fs::path scriptFile = dir_ / "run.script";
     std::ofstream(scriptFile) << script;
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-      std::string kv(*e);
-      auto eq = kv.find('=');
-      if (eq != std::string::npos) env[kv.substr(0, eq)] = kv.substr(eq + 1);
-    }
-    for (const char* k : {"MELVORIA_HEADLESS", "MELVORIA_DPI"}) env.erase(k);
-    env["MELVORIA_SCRIPT"] = scriptFile.string();
-    env["MELVORIA_SCREEN"] = screen;
-    env["MELVORIA_DATA_DIR"] = data_.string();
-    env["MELVORIA_RUNTIME_DIR"] = (dir_ / "run").string();
-    env["SDL_AUDIODRIVER"] = "dummy";
-    env["SDL_VIDEODRIVER"] = "dummy";
-    std::vector<std::string> flat;
-    for (auto& [k, v] : env) flat.push_back(k + "=" + v);
-    std::vector<char*> envp;
-    for (auto& s : flat) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    char* argv[] = {const_cast<char*>(MELVORIA_BINARY), nullptr};
-    EXPECT_EQ(posix_spawn(&pid, MELVORIA_BINARY, &actions, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        ADD_FAILURE() << "the game did not end";
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::ifstream in(errFile);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    r.err = ss.str();
-    return r;
+    return program::Run(dir_, {{"MELVORIA_SCRIPT", scriptFile.string()}, {"MELVORIA_SCREEN", screen}});
   }
 
   Shot ShotFile(const char* name) const { return ReadBmp(dir_ / name); }

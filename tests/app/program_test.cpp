@@ -1,33 +1,22 @@
 // The built program run as a player or a tool runs it: scripts, screenshots,
 // bad input, and one copy.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <thread>
-#include <vector>
 
-extern char** environ;
+#include "app/run_program.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-  int code = -1;
-  std::string err;
-};
+using Result = program::Result;
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -39,66 +28,11 @@ class ProgramTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  std::vector<std::string> Env(const std::map<std::string, std::string>& extra) {
-    std::map<std::string, std::string> env;
-    for (char** e = environ; *e; ++e) {
-      std::string kv(*e);
-      auto eq = kv.find('=');
-      if (eq != std::string::npos) env[kv.substr(0, eq)] = kv.substr(eq + 1);
-    }
-    for (const char* k : {"MELVORIA_SCRIPT", "MELVORIA_HEADLESS", "MELVORIA_SCREEN", "MELVORIA_DPI"}) env.erase(k);
-    env["MELVORIA_DATA_DIR"] = (dir_ / "data").string();
-    env["MELVORIA_RUNTIME_DIR"] = (dir_ / "run").string();
-    env["SDL_AUDIODRIVER"] = "dummy";
-    env["SDL_VIDEODRIVER"] = "dummy";
-    for (auto& [k, v] : extra) env[k] = v;
-    std::vector<std::string> out;
-    for (auto& [k, v] : env) out.push_back(k + "=" + v);
-    return out;
-  }
-
   pid_t Spawn(const std::map<std::string, std::string>& extra, const fs::path& errFile) {
-    auto env = Env(extra);
-    std::vector<char*> envp;
-    for (auto& s : env) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    char* argv[] = {const_cast<char*>(MELVORIA_BINARY), nullptr};
-    EXPECT_EQ(posix_spawn(&pid, MELVORIA_BINARY, &actions, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return program::Spawn(dir_, extra, errFile);
   }
-
-  static std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-
-  Result Run(const std::map<std::string, std::string>& extra) {
-    fs::path errFile = dir_ / "stderr.txt";
-    pid_t pid = Spawn(extra, errFile);
-    int status = 0;
-    // A run that hangs is a failure, not a stuck suite.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-      if (std::chrono::steady_clock::now() > deadline) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        ADD_FAILURE() << "the program did not end";
-        break;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    Result r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    r.err = Slurp(errFile);
-    return r;
-  }
+  static std::string Slurp(const fs::path& p) { return program::Slurp(p); }
+  Result Run(const std::map<std::string, std::string>& extra) { return program::Run(dir_, extra); }
 
   Result RunScript(const std::string& script, std::map<std::string, std::string> extra = {}) {
     fs::path p = dir_ / "run.script";
