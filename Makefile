@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PACKAGES = cmake g++ make pkg-config libsdl2-dev libsdl2-ttf-dev fonts-wine fonts-dejavu-core \
-           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps python3 zlib1g-dev
+           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps python3
 
 .PHONY: run test build deps clean bench format
 

@@ -27,16 +27,10 @@ void Fill(HDC dc, const RECT& r, COLORREF c) {
 namespace {
 
 void Frame(HDC dc, const RECT& r, COLORREF color, int width) {
-  HBRUSH b = CreateSolidBrush(color);
-  RECT t{r.left, r.top, r.right, r.top + width};
-  RECT bo{r.left, r.bottom - width, r.right, r.bottom};
-  RECT l{r.left, r.top, r.left + width, r.bottom};
-  RECT ri{r.right - width, r.top, r.right, r.bottom};
-  FillRect(dc, &t, b);
-  FillRect(dc, &bo, b);
-  FillRect(dc, &l, b);
-  FillRect(dc, &ri, b);
-  DeleteObject(b);
+  Fill(dc, RECT{r.left, r.top, r.right, r.top + width}, color);
+  Fill(dc, RECT{r.left, r.bottom - width, r.right, r.bottom}, color);
+  Fill(dc, RECT{r.left, r.top, r.left + width, r.bottom}, color);
+  Fill(dc, RECT{r.right - width, r.top, r.right, r.bottom}, color);
 }
 
 void PaintButton(HWND hwnd) {
@@ -45,9 +39,7 @@ void PaintButton(HWND hwnd) {
   RECT r;
   GetClientRect(hwnd, &r);
   bool down = hwnd->pressed;
-  HBRUSH fill = CreateSolidBrush(down ? RGB(0, 0, 0) : RGB(255, 255, 255));
-  FillRect(dc, &r, fill);
-  DeleteObject(fill);
+  Fill(dc, r, down ? RGB(0, 0, 0) : RGB(255, 255, 255));
   Frame(dc, r, RGB(0, 0, 0), std::max(1, Scaled(1)));
   HFONT font = MakeFont(13, FW_BOLD);
   HGDIOBJ old = SelectObject(dc, font);
@@ -64,9 +56,7 @@ void PaintEdit(HWND hwnd) {
   HDC dc = BeginPaint(hwnd, &ps);
   RECT r;
   GetClientRect(hwnd, &r);
-  HBRUSH fill = CreateSolidBrush(RGB(255, 255, 255));
-  FillRect(dc, &r, fill);
-  DeleteObject(fill);
+  Fill(dc, r, RGB(255, 255, 255));
   if (hwnd->style & WS_BORDER) Frame(dc, r, RGB(0, 0, 0), std::max(1, Scaled(1)));
   HFONT font = MakeFont(13, FW_NORMAL);
   HGDIOBJ old = SelectObject(dc, font);
@@ -87,10 +77,7 @@ void PaintEdit(HWND hwnd) {
   else ext.cx = 0;
   if (W().focus == hwnd) {
     int cx = tr.left + ext.cx + 1;
-    HBRUSH caret = CreateSolidBrush(RGB(0, 0, 0));
-    RECT cr{cx, r.top + Scaled(4), cx + std::max(1, Scaled(1)), r.bottom - Scaled(4)};
-    FillRect(dc, &cr, caret);
-    DeleteObject(caret);
+    Fill(dc, RECT{cx, r.top + Scaled(4), cx + std::max(1, Scaled(1)), r.bottom - Scaled(4)}, RGB(0, 0, 0));
   }
   SelectObject(dc, old);
   DeleteObject(font);

@@ -196,7 +196,6 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
   box->text = body;
   box->msgboxType = type;
   HWND previousFocus = world.focus;
-  world.msgboxDepth++;
   ShowWindow(box, SW_SHOW);
   SetFocus(box);
   MSG msg;
@@ -218,7 +217,6 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
   } else {
     result = EscapeResult(type);
   }
-  world.msgboxDepth--;
   if (IsLive(previousFocus)) SetFocus(previousFocus);
   // The quit belongs to the outer loop.
   if (quit) PostQuitMessage(quitCode);

@@ -38,8 +38,6 @@ bool ReallyVisible(const Window* w) {
   return true;
 }
 
-LPARAM PointParam(int x, int y) { return MAKELPARAM(x, y); }
-
 void RestoreUnder(Window* w);
 void SaveUnder(Window* w);
 }  // namespace
@@ -595,7 +593,7 @@ bool InputToMessage(const InputEvent& e, MSG* msg) {
       msg->hwnd = target;
       msg->message = e.kind == InputEvent::Down ? WM_LBUTTONDOWN : e.kind == InputEvent::Move ? WM_MOUSEMOVE : WM_LBUTTONUP;
       msg->wParam = e.kind == InputEvent::Up ? 0 : 1;
-      msg->lParam = PointParam(e.x - sr.left, e.y - sr.top);
+      msg->lParam = MAKELPARAM(e.x - sr.left, e.y - sr.top);
       msg->pt = POINT{e.x, e.y};
       return true;
     }

@@ -80,7 +80,6 @@ struct World {
   bool stylusDown = false;
   bool ctrlDown = false;
   bool closeSent = false;
-  int msgboxDepth = 0;
   host::ShellState shell;
   bool screenDirty = true;
 };
