@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/scoped_env.h"
 #include "platform/device.h"
 #include "platform/host.h"
 
@@ -18,26 +19,6 @@ namespace {
 
 constexpr const char16_t* kKey = u"Software\\handsetdev\\Dunmorrow\\Melvoria";
 
-// Restores an environment variable when it goes out of scope.
-class EnvVar {
- public:
-  explicit EnvVar(const char* name) : name_(name) {
-    if (const char* v = std::getenv(name)) old_ = v;
-  }
-  ~EnvVar() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-  void Set(const std::string& v) { ::setenv(name_, v.c_str(), 1); }
-  void Unset() { ::unsetenv(name_); }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 std::vector<BYTE> FileBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -81,7 +62,7 @@ class RegistryTest : public ::testing::Test {
     return out;
   }
 
-  EnvVar env_{"MELVORIA_DATA_DIR"};
+  ScopedEnv env_{"MELVORIA_DATA_DIR"};
   fs::path root_;
   fs::path data_;
 };
@@ -251,8 +232,8 @@ TEST_F(RegistryTest, AFolderThatCannotBeWrittenMakesTheCallFail) {
 }
 
 TEST_F(RegistryTest, DataDirFollowsTheEnvironment) {
-  EnvVar xdg("XDG_DATA_HOME");
-  EnvVar home("HOME");
+  ScopedEnv xdg("XDG_DATA_HOME");
+  ScopedEnv home("HOME");
   home.Set("/home/someone");
 
   env_.Set("/srv/melvoria-data/");

@@ -13,28 +13,12 @@
 #include <optional>
 #include <string>
 
+#include "platform/scoped_env.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* v = std::getenv(name)) old_ = v;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Runs `body` in a forked copy of this process (another copy of the game, as
 // far as the lock and socket can tell) and returns its exit code.

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/scoped_env.h"
 #include "platform/device.h"
 #include "platform/host.h"
 #include "platform/internal.h"
@@ -19,25 +20,6 @@ using namespace ce;
 
 namespace {
 
-// Sets an environment variable for a scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* v = std::getenv(name)) old_ = v;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 WAVEFORMATEX Format(DWORD rate, WORD bits, WORD channels) {
   WORD align = WORD(channels * bits / 8);
