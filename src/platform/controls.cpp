@@ -2,12 +2,15 @@
 // drawn in a plain handheld style.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/wm.h"
 
 namespace ce {
 
-int Scaled(int v) { return (v * W().dpi + 48) / 96; }
+int Scaled(int v) {
+  return (v * W().dpi + 48) / 96;
+}
 
 HFONT MakeFont(int cell, LONG weight) {
   LOGFONTW lf{};
@@ -73,8 +76,10 @@ void PaintEdit(HWND hwnd) {
     if (ext.cx <= tr.right - tr.left - Scaled(2)) break;
     ++first;
   }
-  if (first < t.size()) DrawTextW(dc, t.c_str() + first, int(t.size() - first), &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-  else ext.cx = 0;
+  if (first < t.size())
+    DrawTextW(dc, t.c_str() + first, int(t.size() - first), &tr, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+  else
+    ext.cx = 0;
   if (W().focus == hwnd) {
     int cx = tr.left + ext.cx + 1;
     Fill(dc, RECT{cx, r.top + Scaled(4), cx + std::max(1, Scaled(1)), r.bottom - Scaled(4)}, RGB(0, 0, 0));
@@ -82,6 +87,49 @@ void PaintEdit(HWND hwnd) {
   SelectObject(dc, old);
   DeleteObject(font);
   EndPaint(hwnd, &ps);
+}
+
+bool IsFirstHalf(char16_t c) {
+  return c >= 0xD800 && c < 0xDC00;
+}
+bool IsSecondHalf(char16_t c) {
+  return c >= 0xDC00 && c < 0xE000;
+}
+
+// The whole characters of `s` that fit in `limit` units; a half without its
+// other half is left out.
+std::u16string WholeCharacters(const std::u16string& s, int limit) {
+  std::u16string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    std::size_t units = IsFirstHalf(s[i]) && i + 1 < s.size() && IsSecondHalf(s[i + 1]) ? 2 : 1;
+    if (units == 1 && (IsFirstHalf(s[i]) || IsSecondHalf(s[i]))) continue;
+    if (int(out.size() + units) > limit) break;
+    out.append(s, i, units);
+    i += units - 1;
+  }
+  return out;
+}
+
+// A typed character. One outside the basic plane comes as two WM_CHARs: the
+// first half waits at the end of the text, taken only when its second half fits
+// too, and anything but that second half drops it.
+void TypeChar(HWND hwnd, char16_t c) {
+  std::u16string& t = hwnd->text;
+  bool waiting = !t.empty() && IsFirstHalf(t.back());
+  if (IsSecondHalf(c)) {
+    if (waiting) t.push_back(c);
+    return;
+  }
+  if (waiting) t.pop_back();
+  if (c == 8) {
+    if (t.empty()) return;
+    bool secondHalf = IsSecondHalf(t.back());
+    t.pop_back();
+    if (secondHalf && !t.empty() && IsFirstHalf(t.back())) t.pop_back();
+  } else if (c >= 32 && c != 127) {
+    int units = IsFirstHalf(c) ? 2 : 1;
+    if (int(t.size()) + units <= hwnd->textLimit) t.push_back(c);
+  }
 }
 
 bool Inside(HWND hwnd, LPARAM lParam) {
@@ -139,29 +187,24 @@ LRESULT CALLBACK_EditProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
     case WM_CHAR: {
-      char16_t c = char16_t(wParam);
-      if (c == 8) {
-        if (!hwnd->text.empty()) {
-          // A surrogate pair goes as one character.
-          hwnd->text.pop_back();
-          if (!hwnd->text.empty() && hwnd->text.back() >= 0xD800 && hwnd->text.back() < 0xDC00) hwnd->text.pop_back();
-        }
-      } else if (c >= 32 && c != 127) {
-        if (int(hwnd->text.size()) >= hwnd->textLimit) return 0;
-        hwnd->text.push_back(c);
-      } else {
-        return 0;
-      }
+      std::u16string before = hwnd->text;
+      TypeChar(hwnd, char16_t(wParam));
+      if (hwnd->text == before) return 0;
       hwnd->title = hwnd->text;
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
     }
     case EM_LIMITTEXT:
       hwnd->textLimit = wParam == 0 ? 0x7FFE : int(std::min<WPARAM>(wParam, 0x7FFE));
-      if (int(hwnd->text.size()) > hwnd->textLimit) hwnd->text.resize(std::size_t(hwnd->textLimit));
+      hwnd->text = WholeCharacters(hwnd->text, hwnd->textLimit);
+      hwnd->title = hwnd->text;
       return 0;
     case WM_SETTEXT:
+      // Unlike the handheld's box, a set text keeps to the limit too, in whole
+      // characters: the box never holds what could not have been typed into it.
       DefWindowProcW(hwnd, msg, wParam, lParam);
+      hwnd->text = WholeCharacters(hwnd->text, hwnd->textLimit);
+      hwnd->title = hwnd->text;
       InvalidateRect(hwnd, nullptr, FALSE);
       return TRUE;
     default:
