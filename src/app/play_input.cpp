@@ -33,11 +33,17 @@ bool InArrowColumn(int x, int k) {
   return k == 0 ? x >= left && x <= left + 42 : x >= left + 1 && x <= left + 42;
 }
 
+// The game keeps ticking behind a question; one that ended meanwhile has gone on
+// to its game-over sequence, the name entry or the table, and the answer is late.
+bool StillPlaying() {
+  return shell.ScreenState == Play && engine.gamePhase == Running;
+}
+
 void AskAbandon(ce::HWND window) {
   const int answer =
       ce::MessageBoxW(window, u"Do you want to abandon this game and go back to the main menu?",
                       u"Abandon this Game?", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
-  if (answer == ce::IDYES) {
+  if (answer == ce::IDYES && StillPlaying()) {
     ce::KillTimer(window, kGameTimer);
     shell.settingsOkPressed = 0;
     shell.BackgroundReady = 0;
@@ -46,6 +52,7 @@ void AskAbandon(ce::HWND window) {
     gameStatus.gameMode = 0;
     return;
   }
+  if (shell.ScreenState != Play) return;
   topAreaDirty = 1;
   InvalidateLogical(window, 14, 35, 226, 89);
 }
@@ -54,12 +61,13 @@ void AskExit(ce::HWND window) {
   const int answer =
       ce::MessageBoxW(window, u"Do you want to exit the game but be able to continue another time?",
                       u"Exit the Game?", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
-  if (answer == ce::IDYES) {
+  if (answer == ce::IDYES && StillPlaying()) {
     ce::KillTimer(window, kGameTimer);
     SaveStore();
     ce::PostQuitMessage(0);
     return;
   }
+  if (shell.ScreenState != Play) return;
   topAreaDirty = 1;
   InvalidateLogical(window, 14, 35, 226, 89);
 }

@@ -3,6 +3,7 @@
 // across a restart, damaged stores, and a data folder that cannot be written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -215,6 +216,74 @@ TEST_F(GameRunTest, AGameLeftWithExitComesBackExactlyAtTheNextStart) {
     EXPECT_FALSE(ShowsMainMenu(ShotFile("later.bmp")));
     // The system's close does not store the game again: the next start resumes the same one.
     EXPECT_EQ(Value("GameStatus"), stored);
+  }
+}
+
+// The exit and abandon boxes keep the game ticking behind them. A game that ends
+// before the answer has gone on to its GAME OVER and the name entry: the late
+// answer changes nothing, and nothing is stored.
+TEST_F(GameRunTest, AnAnswerAfterTheGameEndedChangesNothing) {
+  struct Case {
+    const char* name;
+    const char* box;  // a tap on the exit or the abandon box
+    int openAt;       // ms after the resumed start
+    int answerAfter;  // ms after the box opened
+  };
+  const Case cases[] = {
+      {"exit, the game ends under the question", "tap 395 40", 0, 3000},
+      {"abandon, the game ends under the question", "tap 431 40", 0, 3000},
+      {"exit opened and answered on GAME OVER", "tap 395 40", 400, 0},
+      {"abandon opened and answered on GAME OVER", "tap 431 40", 400, 0},
+  };
+  for (const char* screen : {"480x640", "240x320"}) {
+    SCOPED_TRACE(screen);
+    const bool small = screen[0] == '2';
+    // A Hard game left with the exit box, then given one unit of life and 50000
+    // points: it drains out at once and its score makes the table.
+    fs::remove_all(data_);
+    Result made = Play(
+        ForScreen("wait 500\ntap 240 389\nwait 500\ntap 405 513\nwait 3000\ntap 395 40\nkey enter\n", small),
+        screen);
+    ASSERT_EQ(made.code, 0) << made.err;
+    std::string bytes = Value("GameStatus");
+    ASSERT_EQ(bytes.size(), sizeof(GameStatus));
+    GameStatus g{};
+    std::memcpy(&g, bytes.data(), sizeof g);
+    ASSERT_EQ(g.gameMode, 2);
+    g.score = 50000;
+    g.pendingPoints = 0;
+    g.life = 1;
+    g.lifeGain = 0;
+    g.lifeLoss = 0;
+    const std::string dying(reinterpret_cast<const char*>(&g), sizeof g);
+
+    // Without a box: the name entry 3 s later.
+    PutValue("GameStatus", dying.data(), dying.size());
+    Result plain = Play("wait 3400\nshot $D/plain.bmp\n", screen);
+    ASSERT_EQ(plain.code, 0) << plain.err;
+    const Shot expected = ShotFile("plain.bmp");
+    ASSERT_TRUE(expected.Valid());
+
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      PutValue("GameStatus", dying.data(), dying.size());
+      const std::string script = "wait " + std::to_string(c.openAt) + "\n" + c.box + "\nwait " +
+                                 std::to_string(c.answerAfter) + "\nkey enter\nwait " +
+                                 std::to_string(3400 - c.openAt - c.answerAfter) + "\nshot $D/late.bmp\n";
+      Result r = Play(ForScreen(script, small), screen);
+      ASSERT_EQ(r.code, 0) << r.err;
+      // Nothing written: the store still holds the living game it held.
+      const std::string after = Value("GameStatus");
+      GameStatus stored{};
+      std::memcpy(&stored, after.data(), std::min(after.size(), sizeof stored));
+      EXPECT_TRUE(after == dying) << "stored again: gameMode " << stored.gameMode << ", life " << stored.life;
+      const Shot late = ShotFile("late.bmp");
+      ASSERT_TRUE(late.Valid());
+      ASSERT_EQ(late.pixels.size(), expected.pixels.size());
+      int differing = 0;
+      for (std::size_t i = 0; i < late.pixels.size(); ++i) differing += late.pixels[i] != expected.pixels[i];
+      EXPECT_EQ(differing, 0) << "pixels differing from the game that ended without a box";
+    }
   }
 }
 
