@@ -93,8 +93,8 @@ void EndReel4DownMove() {
   ApplyMovePenalty();
   if (g.matchActive == 0 && g.spinSettled == 0) {
     // A spin that formed no group costs the whole bet.
-    std::int64_t bet = std::int64_t(g.betPercent) * g.score / 100;
-    g.score = g.score > bet ? static_cast<std::int32_t>(g.score - bet) : 0;
+    const std::int64_t bet = std::int64_t(g.betPercent) * g.score / 100;
+    g.score = g.score > bet ? SatAdd(g.score, -bet) : 0;
   }
   g.spinSettled = 1;
 }

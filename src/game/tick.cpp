@@ -28,7 +28,9 @@ void DisableControlsForLifeOut(ce::HWND window) {
   InvalidateLogical(window, kSpinAllRect);
 }
 
+// At least one point a step while any is owed: a resumed rest of 1 would halve to 0.
 std::int32_t ChunkFor(std::int32_t n) {
+  if (n <= 1) return n > 0 ? 1 : 0;
   if (n <= 299) return n / 2;
   if (n <= 1999) return n / 3;
   return n / 4;
@@ -227,8 +229,9 @@ void ApplyMovePenalty() {
   if (wasOut == 1) engine.lifeOut = 1;
   if (g.matchActive == 1 || g.spinSettled != 1) return;
   // A move that formed no group costs half the bet.
-  std::int64_t half = std::int64_t(g.betPercent) * g.score / 100 / 2;
-  g.score = g.score > half ? static_cast<std::int32_t>(g.score - half) : 0;
+  // A damaged negative bet makes this a gain, which stops at the top of the range.
+  const std::int64_t half = std::int64_t(g.betPercent) * g.score / 100 / 2;
+  g.score = g.score > half ? SatAdd(g.score, -half) : 0;
 }
 
 void StepGameOver(ce::HWND window) {

@@ -286,6 +286,9 @@ const PenaltyCase kPenalties[] = {
     {"not while a spin runs", Melvoria, 1000, 3, 0, false, 1000},
     {"not in Easy", Easy, 1000, 3, 1, false, 1000},
     {"not in Hard", Hard, 1000, 3, 1, false, 1000},
+    // A damaged store's negative bet turns the cost into a gain that stops at the top.
+    {"a negative bet stops at the top", Melvoria, 2000000000, -100, 1, false, 2147483647},
+    {"a negative bet below the top", Melvoria, 1000, -20, 1, false, 1100},
 };
 
 TEST_F(TickTest, AMelvoriaMoveWithoutAGroupCostsHalfTheBet) {
@@ -316,7 +319,8 @@ TEST_F(TickTest, AMelvoriaSpinWithoutAGroupCostsTheWholeBet) {
   struct Case {
     std::int32_t score, bet, after;
   };
-  for (Case c : {Case{1000, 3, 970}, Case{100, 99, 1}, Case{0, 50, 0}, Case{7, 10, 7}}) {
+  for (Case c : {Case{1000, 3, 970}, Case{100, 99, 1}, Case{0, 50, 0}, Case{7, 10, 7},
+                 Case{2000000000, -100, 2147483647}}) {
     SCOPED_TRACE(c.score);
     SettledGame(Melvoria);
     gameStatus.spinSettled = 0;
