@@ -164,11 +164,19 @@ bool WriteAll(int fd, const BYTE* data, std::size_t size) {
   return true;
 }
 
-// Reads a value file whole. ERROR_FILE_NOT_FOUND when there is no such value.
+// Reads a value file whole. ERROR_FILE_NOT_FOUND when there is no such value:
+// only a regular file (or a link to one) is a value. Anything else is never
+// opened for reading in a way that waits: a FIFO would block until a writer came.
 LONG ReadValue(const std::string& path, std::vector<BYTE>* bytes) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return (errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  auto failed = [] {
+    return (errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  };
   struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return failed();
+  if (!S_ISREG(st.st_mode)) return ERROR_FILE_NOT_FOUND;
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return failed();
+  // Checked again on what was opened: the name may have changed in between.
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     return ERROR_FILE_NOT_FOUND;

@@ -1,5 +1,10 @@
 // Scripted runs: a file of device actions on virtual time.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -65,15 +70,38 @@ struct KeyName {
 constexpr KeyName kKeys[] = {{"up", VK_UP},         {"down", VK_DOWN},         {"left", VK_LEFT},
                              {"right", VK_RIGHT},   {"enter", VK_RETURN},      {"escape", VK_ESCAPE},
                              {"backspace", VK_BACK}};
+
+// The whole file; false with the reason when it cannot be read (a folder opens
+// but cannot be read).
+bool ReadScriptFile(const std::string& path, std::string* text, std::string* why) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    *why = std::strerror(errno);
+    return false;
+  }
+  text->clear();
+  char chunk[4096];
+  for (;;) {
+    ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) *why = std::strerror(errno);
+    if (n <= 0) {
+      ::close(fd);
+      return n == 0;
+    }
+    text->append(chunk, std::size_t(n));
+  }
+}
 }  // namespace
 
 bool LoadScript(const std::string& path, std::string* error) {
   g_script = Script{};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "melvoria: cannot read the script " + path;
+  std::string text, reason;
+  if (!ReadScriptFile(path, &text, &reason)) {
+    *error = "melvoria: cannot read the script " + path + ": " + reason;
     return false;
   }
+  std::istringstream in(text);
   std::string raw;
   int lineNo = 0;
   auto fail = [&](const std::string& why) {

@@ -1,6 +1,7 @@
 // The built program run as a player or a tool runs it: scripts, screenshots,
 // bad input, and one copy.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <filesystem>
@@ -72,13 +73,27 @@ TEST_F(ProgramTest, MalformedScriptsStopBeforeAnythingHappens) {
   }
 }
 
-TEST_F(ProgramTest, MissingScriptAndBadScreenAreReported) {
-  Result r = Run({{"MELVORIA_SCRIPT", (dir_ / "nothing.script").string()}});
-  EXPECT_EQ(r.code, 2);
-  EXPECT_NE(r.err.find("cannot read the script"), std::string::npos) << r.err;
-  r = Run({{"MELVORIA_SCREEN", "big"}});
+TEST_F(ProgramTest, UnreadableScriptsAndBadScreenAreReported) {
+  fs::create_directories(dir_ / "folder.script");
+  for (const char* name : {"nothing.script", "folder.script"}) {
+    Result r = Run({{"MELVORIA_SCRIPT", (dir_ / name).string()}});
+    EXPECT_EQ(r.code, 2) << name;
+    EXPECT_NE(r.err.find("cannot read the script"), std::string::npos) << name << " -> " << r.err;
+  }
+  Result r = Run({{"MELVORIA_SCREEN", "big"}});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("MELVORIA_SCREEN"), std::string::npos) << r.err;
+}
+
+TEST_F(ProgramTest, StoredValuesThatAreNotFilesReadAsAbsent) {
+  const fs::path key = dir_ / "data/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria";
+  fs::create_directories(key / "Prefs");
+  ASSERT_EQ(::mkfifo((key / "GameStatus").c_str(), 0600), 0);
+  std::ofstream(dir_ / "run.script") << "wait 100\n";
+  // Reading a FIFO as a value would wait for a writer for ever.
+  Result r =
+      program::Run(dir_, {{"MELVORIA_SCRIPT", (dir_ / "run.script").string()}}, std::chrono::seconds(20));
+  EXPECT_EQ(r.code, 0) << r.err;
 }
 
 // User plus system CPU time of a process, in clock ticks.
@@ -100,8 +115,8 @@ long CpuTicks(pid_t pid) {
 std::pair<int, int> BmpSize(const std::string& bytes) {
   if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') return {0, 0};
   auto i32 = [&](int off) {
-    return int(std::uint8_t(bytes[off]) | (std::uint8_t(bytes[off + 1]) << 8) | (std::uint8_t(bytes[off + 2]) << 16) |
-               (std::uint8_t(bytes[off + 3]) << 24));
+    return int(std::uint8_t(bytes[off]) | (std::uint8_t(bytes[off + 1]) << 8) |
+               (std::uint8_t(bytes[off + 2]) << 16) | (std::uint8_t(bytes[off + 3]) << 24));
   };
   return {i32(18), std::abs(i32(22))};
 }
@@ -109,7 +124,8 @@ std::pair<int, int> BmpSize(const std::string& bytes) {
 TEST_F(ProgramTest, ScriptedRunsAreRepeatableAndShootBothScreens) {
   for (const char* screen : {"480x640", "240x320"}) {
     fs::path a = dir_ / "a.bmp", b = dir_ / "b.bmp", png = dir_ / "c.png";
-    std::string script = "wait 1500\ntap 60 200\nwait 20\nshot " + a.string() + "\nshot " + png.string() + "\n";
+    std::string script =
+        "wait 1500\ntap 60 200\nwait 20\nshot " + a.string() + "\nshot " + png.string() + "\n";
     ASSERT_EQ(RunScript(script, {{"MELVORIA_SCREEN", screen}}).code, 0);
     fs::rename(a, b);
     ASSERT_EQ(RunScript(script, {{"MELVORIA_SCREEN", screen}}).code, 0);

@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/scoped_env.h"
 #include "platform/device.h"
 #include "platform/host.h"
+#include "platform/scoped_env.h"
 
 namespace fs = std::filesystem;
 using namespace ce;
@@ -18,7 +22,6 @@ using namespace ce;
 namespace {
 
 constexpr const char16_t* kKey = u"Software\\handsetdev\\Dunmorrow\\Melvoria";
-
 
 std::vector<BYTE> FileBytes(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -228,6 +231,52 @@ TEST_F(RegistryTest, AFolderThatCannotBeWrittenMakesTheCallFail) {
   DWORD size = 1;
   EXPECT_EQ(RegQueryValueExW(key, u"Prefs", nullptr, nullptr, &byte, &size), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(byte, 7);
+  RegCloseKey(key);
+}
+
+// A query in a forked copy of this process, stopped by an alarm if it blocks:
+// its result, 100 for bytes other than `want`, or -1 when it did not end.
+int QueryInChild(HKEY key, const char16_t* name, const std::vector<BYTE>& want) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::alarm(5);
+    std::vector<BYTE> buffer(want.size() + 8);
+    DWORD size = DWORD(buffer.size());
+    LONG result = RegQueryValueExW(key, name, nullptr, nullptr, buffer.data(), &size);
+    buffer.resize(size);
+    ::_exit(result != ERROR_SUCCESS ? int(result) : buffer == want ? 0 : 100);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(RegistryTest, OnlyARegularFileIsAValueAndNoneBlocks) {
+  HKEY key = Create();
+  const std::vector<BYTE> bytes = Pattern(144, 6);
+  std::ofstream(root_ / "elsewhere", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), 144);
+  ASSERT_EQ(::mkfifo((root_ / "fifo").c_str(), 0600), 0);
+  struct Case {
+    const char16_t* name;
+    std::function<void(const fs::path&)> make;
+    int want;
+  };
+  const Case cases[] = {
+      {u"Folder", [](const fs::path& p) { fs::create_directory(p); }, ERROR_FILE_NOT_FOUND},
+      {u"Fifo", [](const fs::path& p) { ::mkfifo(p.c_str(), 0600); }, ERROR_FILE_NOT_FOUND},
+      {u"LinkToFifo", [&](const fs::path& p) { fs::create_symlink(root_ / "fifo", p); },
+       ERROR_FILE_NOT_FOUND},
+      {u"LinkToNothing", [&](const fs::path& p) { fs::create_symlink(root_ / "gone", p); },
+       ERROR_FILE_NOT_FOUND},
+      {u"LinkToAFile", [&](const fs::path& p) { fs::create_symlink(root_ / "elsewhere", p); }, ERROR_SUCCESS},
+  };
+  for (const Case& c : cases) {
+    fs::path file = KeyFolder() / fs::path(std::u16string(c.name));
+    SCOPED_TRACE(file.filename().string());
+    c.make(file);
+    EXPECT_EQ(QueryInChild(key, c.name, bytes), c.want);
+  }
   RegCloseKey(key);
 }
 
