@@ -67,8 +67,8 @@ struct KeyName {
   const char* name;
   UINT vk;
 };
-constexpr KeyName kKeys[] = {{"up", VK_UP},         {"down", VK_DOWN},         {"left", VK_LEFT},
-                             {"right", VK_RIGHT},   {"enter", VK_RETURN},      {"escape", VK_ESCAPE},
+constexpr KeyName kKeys[] = {{"up", VK_UP},         {"down", VK_DOWN},    {"left", VK_LEFT},
+                             {"right", VK_RIGHT},   {"enter", VK_RETURN}, {"escape", VK_ESCAPE},
                              {"backspace", VK_BACK}};
 
 // The whole file; false with the reason when it cannot be read (a folder opens
@@ -117,7 +117,11 @@ bool LoadScript(const std::string& path, std::string* error) {
     std::string line = raw.substr(start);
     std::size_t sp = line.find_first_of(" \t");
     std::string word = line.substr(0, sp);
-    std::string rest = sp == std::string::npos ? "" : line.substr(line.find_first_not_of(" \t", sp) == std::string::npos ? line.size() : line.find_first_not_of(" \t", sp));
+    std::string rest = sp == std::string::npos
+                           ? ""
+                           : line.substr(line.find_first_not_of(" \t", sp) == std::string::npos
+                                             ? line.size()
+                                             : line.find_first_not_of(" \t", sp));
     std::istringstream args(rest);
     std::vector<std::string> parts;
     for (std::string p; args >> p;) parts.push_back(p);
@@ -128,7 +132,10 @@ bool LoadScript(const std::string& path, std::string* error) {
       if (parts.size() != 2) return fail("'" + word + "' needs two coordinates: " + word + " X Y");
       if (!ParseNumber(parts[0], 65535, &x) || !ParseNumber(parts[1], 65535, &y))
         return fail("coordinates must be whole numbers from 0 to 65535");
-      c.kind = word == "tap" ? Command::Tap : word == "down" ? Command::Down : word == "move" ? Command::Move : Command::Up;
+      c.kind = word == "tap"    ? Command::Tap
+               : word == "down" ? Command::Down
+               : word == "move" ? Command::Move
+                                : Command::Up;
       c.x = int(x);
       c.y = int(y);
     } else if (word == "key") {
@@ -136,7 +143,8 @@ bool LoadScript(const std::string& path, std::string* error) {
       c.kind = Command::Key;
       for (const KeyName& k : kKeys)
         if (parts[0] == k.name) c.vk = k.vk;
-      if (!c.vk) return fail("unknown key '" + parts[0] + "' (keys: up down left right enter escape backspace)");
+      if (!c.vk)
+        return fail("unknown key '" + parts[0] + "' (keys: up down left right enter escape backspace)");
     } else if (word == "type") {
       c.kind = Command::Type;
       c.text = Utf8ToUtf16(rest);
@@ -168,7 +176,9 @@ bool LoadScript(const std::string& path, std::string* error) {
   return true;
 }
 
-bool ScriptLoaded() { return g_script.loaded; }
+bool ScriptLoaded() {
+  return g_script.loaded;
+}
 
 bool ScriptStep() {
   if (!g_script.loaded || g_script.next >= g_script.commands.size()) return false;
@@ -214,7 +224,8 @@ bool ScriptStep() {
 namespace host {
 bool SaveScreenshot(const std::string& path, std::string* error) {
   std::vector<std::uint8_t> bytes;
-  bool png = path.size() >= 4 && (path.compare(path.size() - 4, 4, ".png") == 0 || path.compare(path.size() - 4, 4, ".PNG") == 0);
+  bool png = path.size() >= 4 &&
+             (path.compare(path.size() - 4, 4, ".png") == 0 || path.compare(path.size() - 4, 4, ".PNG") == 0);
   bool ok = png ? EncodePng(ScreenSurface(), &bytes) : EncodeBmp(ScreenSurface(), &bytes);
   if (!ok) {
     *error = "cannot encode the screen";
