@@ -8,9 +8,14 @@
 // guards the devices and queues and is never held during a user callback,
 // because the game's callback calls waveOutUnprepareHeader. Order: delivery,
 // then mutex. SDL calls that wait for the audio thread are made holding neither.
+//
+// Overlapping sounds can sum past full scale; a limiter then turns the whole
+// mix down. One sound alone never passes full scale (no sample and no gain is
+// above 1), so it comes out exactly as mixed.
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -41,6 +46,14 @@ namespace {
 constexpr UINT kHandheldHeaderSize = 32;
 constexpr int kPreferredRate = 44100;
 
+// The limiter brings a peak that would pass full scale to kCeiling. Its gain
+// falls along a ramp that reaches any level within kAttackSeconds before the
+// peak, looking that far past the chunk into what is queued, and recovers by
+// doubling every kReleaseSeconds.
+constexpr float kCeiling = 0.98f;
+constexpr double kAttackSeconds = 0.0025;
+constexpr double kReleaseSeconds = 0.1;
+
 struct Done {
   HWAVEOUT device;
   WaveOutProc callback;
@@ -56,6 +69,9 @@ struct State {
   std::vector<host::WaveEvent> writes;
   DWORD outputVolume = 0xFFFFFFFFu;
   int rate = kPreferredRate;
+  float limiterGain = 1.0f;
+  std::vector<float> ahead;  // the mix past the chunk, as queued (stereo)
+  std::vector<float> limit;  // the highest gain each frame allows
 
   // The SDL output, touched only by the UI thread.
   std::mutex outputMutex;
@@ -102,14 +118,23 @@ Frame SampleAt(const WaveDevice& d, const WAVEHDR* h, std::size_t i) {
   return Frame{left, d.format.nChannels == 2 ? one(1) : left};
 }
 
-// The frame after frame i of the front buffer, which may open the next buffer;
+// The frame after frame i of queued buffer b, which may open a later buffer;
 // at the end of the queue the last frame holds.
-Frame NextSample(const WaveDevice& d, std::size_t i, const Frame& current) {
-  if (i + 1 < Frames(d, d.queue.front())) return SampleAt(d, d.queue.front(), i + 1);
-  for (std::size_t b = 1; b < d.queue.size(); ++b) {
-    if (Frames(d, d.queue[b]) > 0) return SampleAt(d, d.queue[b], 0);
+Frame NextSample(const WaveDevice& d, std::size_t b, std::size_t i, const Frame& current) {
+  if (i + 1 < Frames(d, d.queue[b])) return SampleAt(d, d.queue[b], i + 1);
+  for (std::size_t n = b + 1; n < d.queue.size(); ++n) {
+    if (Frames(d, d.queue[n]) > 0) return SampleAt(d, d.queue[n], 0);
   }
   return current;
+}
+
+// The frame at `position` in queued buffer b, interpolated towards the next one.
+Frame Interpolated(const WaveDevice& d, std::size_t b, double position) {
+  auto i = std::size_t(position);
+  float frac = float(position - double(i));
+  Frame x = SampleAt(d, d.queue[b], i);
+  Frame y = NextSample(d, b, i, x);
+  return Frame{x.left + (y.left - x.left) * frac, x.right + (y.right - x.right) * frac};
 }
 
 void Retire(WaveDevice& d, std::vector<Done>* done) {
@@ -131,7 +156,66 @@ float Gain(DWORD volume) {
   return float(volume & 0xFFFF) / 65535.0f;
 }
 
-// Adds every device's next `frames` output frames into out (stereo, interleaved).
+// Adds into ahead the `frames` output frames that d would play next as queued
+// now, with the mixer's own steps, leaving d as it is.
+void PeekAhead(const WaveDevice& d, float gain, double step, float* ahead, int frames) {
+  std::size_t b = 0;
+  double position = d.position;
+  for (int f = 0; f < frames; ++f) {
+    while (b < d.queue.size() && position >= double(Frames(d, d.queue[b]))) {
+      position -= double(Frames(d, d.queue[b]));
+      ++b;
+    }
+    if (b == d.queue.size()) return;
+    Frame v = Interpolated(d, b, position);
+    ahead[2 * f] += gain * v.left;
+    ahead[2 * f + 1] += gain * v.right;
+    position += step;
+  }
+}
+
+float Peak(const float* frame) {
+  return std::max(std::fabs(frame[0]), std::fabs(frame[1]));
+}
+
+// Turns down the mixed chunk in out where it, or what follows it within the
+// attack, passes full scale. Frames at or below full scale need no gain, so
+// without an overlap that loud the chunk stays as it is.
+void LimitLocked(float* out, int frames, float master) {
+  State& s = S();
+  const int lookahead = int(kAttackSeconds * s.rate) + 1;
+  s.ahead.assign(2 * std::size_t(lookahead), 0.0f);
+  for (auto& d : s.devices) {
+    PeekAhead(*d, master * Gain(d->volume), double(d->format.nSamplesPerSec) / double(s.rate), s.ahead.data(),
+              lookahead);
+  }
+  std::vector<float>& limit = s.limit;
+  limit.resize(std::size_t(frames + lookahead));
+  bool over = false;
+  for (int f = 0; f < frames + lookahead; ++f) {
+    float peak = Peak(f < frames ? out + 2 * f : s.ahead.data() + 2 * (f - frames));
+    limit[std::size_t(f)] = peak > 1.0f ? kCeiling / peak : 1.0f;
+    over |= peak > 1.0f;
+  }
+  if (!over && s.limiterGain == 1.0f) return;
+
+  // Backwards: a gain needed at a frame is reached by a ramp before it.
+  const float ramp = 1.0f / float(lookahead);
+  for (int f = frames + lookahead - 2; f >= 0; --f) {
+    limit[std::size_t(f)] = std::min(limit[std::size_t(f)], limit[std::size_t(f) + 1] + ramp);
+  }
+  // Forwards: falls as far as a frame needs, rises slowly, up to exactly 1.
+  const float release = float(std::exp2(1.0 / (kReleaseSeconds * s.rate)));
+  float gain = s.limiterGain;
+  for (int f = 0; f < frames; ++f) {
+    gain = std::min(limit[std::size_t(f)], gain * release);
+    out[2 * f] *= gain;
+    out[2 * f + 1] *= gain;
+  }
+  s.limiterGain = gain;
+}
+
+// Mixes every device's next `frames` output frames into out (stereo, interleaved).
 void MixLocked(float* out, int frames, std::vector<Done>* done) {
   State& s = S();
   std::fill(out, out + 2 * std::size_t(frames), 0.0f);
@@ -145,17 +229,15 @@ void MixLocked(float* out, int frames, std::vector<Done>* done) {
     for (int f = 0; f < frames; ++f) {
       RetireFinished(d, done);
       if (d.queue.empty()) break;
-      auto i = std::size_t(d.position);
-      float frac = float(d.position - double(i));
-      Frame a = SampleAt(d, d.queue.front(), i);
-      Frame b = NextSample(d, i, a);
-      out[2 * f] += gain * (a.left + (b.left - a.left) * frac);
-      out[2 * f + 1] += gain * (a.right + (b.right - a.right) * frac);
+      Frame v = Interpolated(d, 0, d.position);
+      out[2 * f] += gain * v.left;
+      out[2 * f + 1] += gain * v.right;
       d.position += step;
     }
     // A buffer whose last frame went out in this chunk is done now, not a chunk later.
     RetireFinished(d, done);
   }
+  LimitLocked(out, frames, master);
   for (int i = 0; i < 2 * frames; ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
 }
 
@@ -379,6 +461,7 @@ void WaveShutdown() {
     s.writes.clear();
     s.outputVolume = 0xFFFFFFFFu;
     s.rate = kPreferredRate;
+    s.limiterGain = 1.0f;
   }
   for (auto& d : closing) {
     if (d->callback) d->callback(d.get(), WOM_CLOSE, d->instance, 0, 0);

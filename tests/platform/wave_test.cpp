@@ -1,25 +1,28 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <mutex>
+#include <numbers>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/scoped_env.h"
 #include "platform/device.h"
 #include "platform/host.h"
 #include "platform/internal.h"
+#include "platform/scoped_env.h"
 
 using namespace ce;
 
 namespace {
-
 
 WAVEFORMATEX Format(DWORD rate, WORD bits, WORD channels) {
   WORD align = WORD(channels * bits / 8);
@@ -241,6 +244,105 @@ TEST_F(WaveTest, VolumeScalesTheMixAndZeroSilencesIt) {
   }
   EXPECT_EQ(waveOutSetVolume(reinterpret_cast<HWAVEOUT>(std::uintptr_t(3)), 0), MMSYSERR_BADDEVICEID);
   EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
+}
+
+// 16-bit mono samples, prepared and written.
+void PlaySamples(HWAVEOUT device, WAVEHDR* header, std::vector<std::int16_t>* samples) {
+  *header = WAVEHDR{};
+  header->lpData = reinterpret_cast<char*>(samples->data());
+  header->dwBufferLength = DWORD(2 * samples->size());
+  ASSERT_EQ(waveOutPrepareHeader(device, header, 32), MMSYSERR_NOERROR);
+  ASSERT_EQ(waveOutWrite(device, header, 32), MMSYSERR_NOERROR);
+}
+
+float Level(std::int16_t sample) {
+  return float(sample) / 32768.0f;
+}
+
+TEST_F(WaveTest, OverlappingLoudSoundsAreTurnedDownSmoothlyInsteadOfClipped) {
+  const int rate = host::WaveOutputRate();
+  const int chunk = 1024;  // what the real output asks for at a time
+  // Two in-phase tones of 0.7 (period 100 frames) sum to 1.4. The second starts
+  // at a rising zero crossing so that the sum first passes full scale 8 frames
+  // into the third chunk, and ends after 200 ms; the first plays on alone.
+  const int onset = 2040;
+  const int ends = onset + rate / 5;
+  auto tone = [](int n) {
+    return std::int16_t(std::lround(0.7 * 32767 * std::sin(2 * std::numbers::pi * (n - 40) / 100)));
+  };
+  std::vector<std::int16_t> first(static_cast<std::size_t>(rate)), second(static_cast<std::size_t>(ends));
+  for (int n = 0; n < rate; ++n) first[std::size_t(n)] = tone(n);
+  for (int n = onset; n < ends; ++n) second[std::size_t(n)] = tone(n);
+  HWAVEOUT a = Open(Format(DWORD(rate), 16, 1));
+  HWAVEOUT b = Open(Format(DWORD(rate), 16, 1));
+  WAVEHDR ha, hb;
+  PlaySamples(a, &ha, &first);
+  PlaySamples(b, &hb, &second);
+
+  std::vector<float> out;
+  while (out.size() < 2 * first.size()) {
+    std::vector<float> part = Mix(chunk);
+    out.insert(out.end(), part.begin(), part.end());
+  }
+
+  float loudest = 0;
+  float lastGain = 1;
+  int lastMeasured = 0;
+  for (int n = 0; n < rate; ++n) {
+    SCOPED_TRACE(testing::Message() << "frame " << n);
+    std::size_t i = std::size_t(n);
+    float sum = Level(first[i]) + (i < second.size() ? Level(second[i]) : 0.0f);
+    float left = out[2 * i];
+    ASSERT_EQ(left, out[2 * i + 1]);
+    loudest = std::max(loudest, std::fabs(left));
+    // Never at the rails, never turned over, never louder than the sum.
+    ASSERT_LT(std::fabs(left), 1.0f);
+    ASSERT_LE(std::fabs(left), std::fabs(sum));
+    ASSERT_GE(left * sum, 0.0f);
+    // The sum's shape under a gain that moves gently: a clipped peak would
+    // change it by several hundredths from one frame to the next.
+    if (std::fabs(sum) > 0.05f) {
+      float gain = left / sum;
+      ASSERT_NEAR(gain, lastGain, 0.02f * float(n - lastMeasured));
+      ASSERT_GT(gain, 0.65f);
+      lastGain = gain;
+      lastMeasured = n;
+    }
+    // Until shortly before the overlap and once the gain has recovered after it,
+    // exactly the sum.
+    if (n < onset - rate / 200 || n > ends + rate / 2) {
+      ASSERT_EQ(left, sum);
+    }
+  }
+  EXPECT_GT(loudest, 0.95f);
+  EXPECT_EQ(DoneFor(a).size(), 1u);
+  EXPECT_EQ(DoneFor(b).size(), 1u);
+}
+
+TEST_F(WaveTest, ASoundAloneKeepsItsExactSamplesUpToFullScale) {
+  const int rate = host::WaveOutputRate();
+  const std::int16_t pattern[] = {-32768, 32767, 32767, -32768, 30000, -20000, 0, 1, -1};
+  std::vector<std::int16_t> samples;
+  for (int i = 0; i < 300; ++i) samples.insert(samples.end(), std::begin(pattern), std::end(pattern));
+  HWAVEOUT device = Open(Format(DWORD(rate), 16, 1));
+  // Full volume, and the volume word of the game's default 80.
+  for (DWORD volume : {DWORD(0xFFFF), DWORD(0xCCCC)}) {
+    SCOPED_TRACE(volume);
+    ASSERT_EQ(waveOutSetVolume(nullptr, volume), MMSYSERR_NOERROR);
+    const float gain = float(volume) / 65535.0f;
+    WAVEHDR header;
+    PlaySamples(device, &header, &samples);
+    std::vector<float> out;
+    for (int part = 0; part < 3; ++part) {
+      std::vector<float> mixed = Mix(1024);
+      out.insert(out.end(), mixed.begin(), mixed.end());
+    }
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      ASSERT_EQ(out[2 * i], gain * Level(samples[i])) << i;
+      ASSERT_EQ(out[2 * i + 1], out[2 * i]) << i;
+    }
+  }
+  EXPECT_EQ(DoneFor(device).size(), 2u);
 }
 
 TEST_F(WaveTest, HeadersFollowTheHandheldRules) {
