@@ -3,8 +3,10 @@
 // a binary value is a file holding exactly its bytes. Writes go to a temporary
 // file in the key's folder that is synced and then renamed over the value, so
 // a value is always either the old bytes or the new ones.
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +43,8 @@ std::mutex keysMutex;
 std::set<const RegKey*> openKeys;
 std::atomic<bool> failNextWrite{false};
 std::atomic<unsigned> tempCounter{0};
+std::mutex sweptMutex;
+std::set<std::string> sweptFolders;  // key folders this process has cleared of stale temporary files
 
 // UTF-16 to UTF-8; false on an unpaired surrogate.
 bool ToUtf8(const char16_t* s, std::size_t n, std::string* out) {
@@ -151,6 +155,51 @@ void SyncFolder(const std::string& folder) {
   }
 }
 
+// The writer's process id when `name` is a temporary file as RegSetValueExW
+// names them: ".~PID-N.tmp".
+bool TemporaryFileOf(const char* name, pid_t* pid) {
+  auto digits = [](const char*& p, long long* value) {
+    const char* start = p;
+    *value = 0;
+    for (; *p >= '0' && *p <= '9' && p - start < 10; ++p) *value = *value * 10 + (*p - '0');
+    return p != start && !(*p >= '0' && *p <= '9');
+  };
+  const char* p = name;
+  long long id = 0, counter = 0;
+  if (std::strncmp(p, kTempPrefix, 2) != 0) return false;
+  p += 2;
+  if (!digits(p, &id) || *p++ != '-' || !digits(p, &counter) || std::strcmp(p, ".tmp") != 0) return false;
+  if (id <= 0 || id > 0x7FFFFFFF) return false;
+  *pid = pid_t(id);
+  return true;
+}
+
+// A write cut short by a crash leaves its temporary file behind. The first time
+// this process opens a key's folder it removes those of processes that no longer
+// run, and those bearing its own id: it has written nothing there yet, so they
+// are an earlier run's that had the same id (and would refuse its own first
+// temporary file of that name).
+void RemoveStaleTemporaryFiles(const std::string& folder) {
+  {
+    std::lock_guard<std::mutex> lock(sweptMutex);
+    if (!sweptFolders.insert(folder).second) return;
+  }
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  bool removed = false;
+  while (const dirent* entry = ::readdir(dir)) {
+    pid_t pid = 0;
+    if (!TemporaryFileOf(entry->d_name, &pid)) continue;
+    // A process of another user with that id counts as running (EPERM).
+    bool gone = pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH);
+    struct stat st;
+    if (gone && ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      removed |= ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0;
+  }
+  ::closedir(dir);
+  if (removed) SyncFolder(folder);
+}
+
 bool WriteAll(int fd, const BYTE* data, std::size_t size) {
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
@@ -214,6 +263,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, voi
   if (!IsFolder(path)) return ERROR_ACCESS_DENIED;
   // A key that cannot take values is no use to a caller that will write them.
   if (::access(path.c_str(), W_OK | X_OK) != 0) return WriteError(errno);
+  RemoveStaleTemporaryFiles(path);
   *result = NewKey(path);
   if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
   return ERROR_SUCCESS;
@@ -225,6 +275,7 @@ LONG RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD, REGSAM, HKEY* result) {
   std::string path;
   if (LONG err = ResolveSubKey(key, subKey, &path); err != ERROR_SUCCESS) return err;
   if (!IsFolder(path)) return ERROR_FILE_NOT_FOUND;
+  RemoveStaleTemporaryFiles(path);
   *result = NewKey(path);
   return ERROR_SUCCESS;
 }

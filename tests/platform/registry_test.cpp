@@ -234,6 +234,47 @@ TEST_F(RegistryTest, AFolderThatCannotBeWrittenMakesTheCallFail) {
   RegCloseKey(key);
 }
 
+TEST_F(RegistryTest, TheNextStartRemovesTemporaryFilesOfWritesCutShort) {
+  // A run that dies between writing its temporary file and the rename.
+  pid_t crashed = ::fork();
+  if (crashed == 0) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    BYTE byte = 1;
+    host::FailNextRegistryWrite();
+    RegSetValueExW(key, u"GameStatus", 0, REG_BINARY, &byte, 1);
+    ::_exit(0);
+  }
+  ::waitpid(crashed, nullptr, 0);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(KeyFolder())) left.push_back(entry.path().filename());
+  ASSERT_EQ(left.size(), 1u);
+
+  auto temp = [](pid_t pid, int n) { return ".~" + std::to_string(pid) + "-" + std::to_string(n) + ".tmp"; };
+  struct Case {
+    std::string name;
+    bool kept;
+  };
+  const Case cases[] = {
+      {left[0], false},                // the crashed run's
+      {temp(crashed, 900), false},     // another of a run that has ended
+      {temp(::getpid(), 900), false},  // an earlier run that had this process's id
+      {temp(::getppid(), 900), true},  // a process that runs now
+      {".~" + std::to_string(crashed) + ".tmp", true},
+      {temp(crashed, 901) + ".old", true},
+      {"notes.tmp", true},
+      {"GameStatus", true},
+  };
+  for (const Case& c : cases)
+    if (c.name != left[0]) std::ofstream(KeyFolder() / c.name) << "x";
+  fs::create_directory(KeyFolder() / temp(crashed, 902));  // not a file of ours
+
+  HKEY key = Create();
+  for (const Case& c : cases) EXPECT_EQ(fs::exists(KeyFolder() / c.name), c.kept) << c.name;
+  EXPECT_TRUE(fs::is_directory(KeyFolder() / temp(crashed, 902)));
+  RegCloseKey(key);
+}
+
 // A query in a forked copy of this process, stopped by an alarm if it blocks:
 // its result, 100 for bytes other than `want`, or -1 when it did not end.
 int QueryInChild(HKEY key, const char16_t* name, const std::vector<BYTE>& want) {
