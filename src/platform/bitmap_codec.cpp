@@ -1,11 +1,14 @@
 // BMP decoding for the bitmap resources, and BMP/PNG encoding for screenshots.
 //
 // The decoder reads untrusted bytes: every read is bounds-checked and anything
-// malformed or truncated gives null. PNG output uses stored (uncompressed)
-// deflate blocks, so no compression library is needed.
+// malformed or truncated gives null. PNG output picks a filter per row and
+// compresses with zlib.
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/internal.h"
@@ -189,19 +192,51 @@ void Put32BE(std::vector<std::uint8_t>* out, std::uint32_t v) {
   for (int s = 24; s >= 0; s -= 8) out->push_back(std::uint8_t(v >> s));
 }
 
-std::uint32_t Crc32(const std::uint8_t* p, std::size_t n, std::uint32_t crc = 0) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> t{};
-    for (std::uint32_t i = 0; i < 256; ++i) {
-      std::uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      t[i] = c;
+// Each PNG row takes the filter whose output has the smallest sum of absolute
+// values (the usual heuristic); flat screens and gradients then compress well.
+void FilterRow(const std::uint8_t* row, const std::uint8_t* above, std::size_t n,
+               std::vector<std::uint8_t>* out) {
+  constexpr std::size_t bpp = 3;
+  std::array<std::vector<std::uint8_t>, 5> trial;
+  std::size_t best = 0;
+  std::uint64_t bestCost = ~std::uint64_t{0};
+  for (std::size_t f = 0; f < trial.size(); ++f) {
+    std::vector<std::uint8_t>& t = trial[f];
+    t.resize(n);
+    std::uint64_t cost = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const int a = i >= bpp ? row[i - bpp] : 0;
+      const int b = above != nullptr ? above[i] : 0;
+      const int c = i >= bpp && above != nullptr ? above[i - bpp] : 0;
+      int predicted = 0;
+      switch (f) {
+        case 1:
+          predicted = a;
+          break;
+        case 2:
+          predicted = b;
+          break;
+        case 3:
+          predicted = (a + b) / 2;
+          break;
+        case 4: {
+          const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+          predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+          break;
+        }
+        default:
+          break;
+      }
+      t[i] = std::uint8_t(row[i] - predicted);
+      cost += std::uint64_t(std::abs(int(std::int8_t(t[i]))));
     }
-    return t;
-  }();
-  crc = ~crc;
-  for (std::size_t i = 0; i < n; ++i) crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
+    if (cost < bestCost) {
+      bestCost = cost;
+      best = f;
+    }
+  }
+  out->push_back(std::uint8_t(best));
+  out->insert(out->end(), trial[best].begin(), trial[best].end());
 }
 
 void Chunk(std::vector<std::uint8_t>* out, const char* type, const std::vector<std::uint8_t>& body) {
@@ -209,7 +244,7 @@ void Chunk(std::vector<std::uint8_t>* out, const char* type, const std::vector<s
   std::size_t start = out->size();
   out->insert(out->end(), type, type + 4);
   out->insert(out->end(), body.begin(), body.end());
-  Put32BE(out, Crc32(out->data() + start, out->size() - start));
+  Put32BE(out, std::uint32_t(crc32(0, out->data() + start, uInt(out->size() - start))));
 }
 
 }  // namespace
@@ -255,45 +290,29 @@ bool EncodePng(const Surface& s, std::vector<std::uint8_t>* out) {
   if (out == nullptr || s.width <= 0 || s.height <= 0 || s.pixels.size() != std::size_t(s.width) * s.height) {
     return false;
   }
-  // The raw image: each row a filter byte (0, none) and RGB triples.
-  std::size_t rowBytes = 1 + std::size_t(s.width) * 3;
-  std::vector<std::uint8_t> raw;
-  raw.reserve(rowBytes * s.height);
+  // The image as PNG rows: a filter byte, then the filtered RGB triples.
+  const std::size_t rowBytes = std::size_t(s.width) * 3;
+  std::vector<std::uint8_t> rgb(rowBytes * s.height);
   for (int y = 0; y < s.height; ++y) {
-    raw.push_back(0);
     const std::uint32_t* row = s.row(y);
+    std::uint8_t* dst = &rgb[rowBytes * std::size_t(y)];
     for (int x = 0; x < s.width; ++x) {
-      raw.push_back(std::uint8_t(row[x] >> 16));
-      raw.push_back(std::uint8_t(row[x] >> 8));
-      raw.push_back(std::uint8_t(row[x]));
+      dst[3 * x] = std::uint8_t(row[x] >> 16);
+      dst[3 * x + 1] = std::uint8_t(row[x] >> 8);
+      dst[3 * x + 2] = std::uint8_t(row[x]);
     }
   }
-  // zlib stream of stored deflate blocks (at most 65535 bytes each) and Adler-32.
-  std::vector<std::uint8_t> z;
-  z.reserve(raw.size() + raw.size() / 65535 * 5 + 16);
-  z.push_back(0x78);
-  z.push_back(0x01);
-  std::size_t at = 0;
-  do {
-    std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
-    bool last = at + n == raw.size();
-    z.push_back(last ? 1 : 0);
-    Put16(&z, std::uint32_t(n));
-    Put16(&z, std::uint32_t(~n & 0xFFFF));
-    z.insert(z.end(), raw.begin() + std::ptrdiff_t(at), raw.begin() + std::ptrdiff_t(at + n));
-    at += n;
-  } while (at < raw.size());
-  std::uint32_t a = 1, b = 0;
-  for (std::size_t i = 0; i < raw.size();) {
-    std::size_t end = std::min(raw.size(), i + 5552);  // sums stay below 2^32 between reductions
-    for (; i < end; ++i) {
-      a += raw[i];
-      b += a;
-    }
-    a %= 65521;
-    b %= 65521;
+  std::vector<std::uint8_t> filtered;
+  filtered.reserve((rowBytes + 1) * s.height);
+  for (int y = 0; y < s.height; ++y) {
+    const std::uint8_t* row = &rgb[rowBytes * std::size_t(y)];
+    FilterRow(row, y > 0 ? row - rowBytes : nullptr, rowBytes, &filtered);
   }
-  Put32BE(&z, (b << 16) | a);
+  uLongf zSize = compressBound(uLong(filtered.size()));
+  std::vector<std::uint8_t> z(zSize);
+  if (compress2(z.data(), &zSize, filtered.data(), uLong(filtered.size()), Z_BEST_COMPRESSION) != Z_OK)
+    return false;
+  z.resize(zSize);
 
   out->clear();
   static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
