@@ -1,7 +1,11 @@
-// One copy per data folder. The copy holding the lock file listens on a Unix
-// socket; a second copy sends "activate" there and waits for "ok". The kernel
-// drops the lock of a copy that dies, so a crash never blocks the next start;
-// the socket file it leaves behind is removed by whoever takes the lock next.
+// One copy per data folder. The lock is a file inside the data folder itself,
+// so every spelling of the folder (a link, a relative path) and every session
+// (another runtime folder) meets the same lock. The copy holding it listens on a
+// Unix socket in its runtime folder and writes the socket's path into the lock
+// file; a second copy reads it there, sends "activate" and waits for "ok". The
+// kernel drops the lock of a copy that dies, so a crash never blocks the next
+// start; the socket file it leaves behind is removed by whoever next takes the
+// lock from the same runtime folder.
 #include "platform/single_instance.h"
 
 #include <fcntl.h>
@@ -15,10 +19,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -31,11 +37,9 @@ namespace {
 constexpr char kRequest[] = "activate\n";
 constexpr char kReply[] = "ok\n";
 
-struct Paths {
-  std::string dir;
-  std::string lock;
-  std::string socket;
-};
+constexpr char kLockName[] = "/instance.lock";
+// The longest socket path a lock file may name.
+constexpr std::size_t kMaxAddress = 4096;
 
 struct Instance {
   int lockFd = -1;
@@ -66,15 +70,42 @@ std::string Hex(std::uint64_t v) {
   return buf;
 }
 
-Paths MakePaths() {
-  Paths p;
+std::string RuntimeFolder() {
   const char* env = std::getenv("MELVORIA_RUNTIME_DIR");
   if (!env || !*env) env = std::getenv("XDG_RUNTIME_DIR");
-  p.dir = env && *env ? env : "/tmp/melvoria-" + std::to_string(::getuid());
-  std::string name = p.dir + "/melvoria-" + Hex(Fnv1a(host::DataDir()));
-  p.lock = name + ".lock";
-  p.socket = name + ".sock";
-  return p;
+  return env && *env ? env : "/tmp/melvoria-" + std::to_string(::getuid());
+}
+
+// The lock file, opened without following a link and without waiting on
+// anything that is not a regular file; -1 (errno set) otherwise.
+int OpenLockFile(const std::string& path, int flags) {
+  int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+  struct stat st;
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
+// The socket path the lock's holder wrote into the lock file; empty until it has.
+std::string ReadAddress(int lockFd) {
+  char buf[kMaxAddress + 1];
+  ssize_t n = ::pread(lockFd, buf, sizeof buf, 0);
+  if (n <= 0 || std::size_t(n) > kMaxAddress) return {};
+  std::string address(buf, std::size_t(n));
+  if (address.back() != '\n') return {};  // still being written
+  address.pop_back();
+  return address;
+}
+
+// An empty address leaves the file empty: nobody to ask yet.
+void WriteAddress(int lockFd, const std::string& address) {
+  if (::ftruncate(lockFd, 0) != 0 || address.empty()) return;
+  std::string line = address + "\n";
+  ssize_t written = ::pwrite(lockFd, line.data(), line.size(), 0);
+  (void)written;  // a second copy that finds no address just cannot wake this one
 }
 
 // The runtime folder, made private to the user when we make it. A folder in a
@@ -163,37 +194,59 @@ bool Warn(const char* what) {
   return true;
 }
 
+// Still the only copy; a second one just cannot wake this one.
+bool Unwakeable(const char* what) {
+  std::fprintf(stderr, "melvoria: a second start cannot bring this copy forward (%s: %s)\n", what,
+               std::strerror(errno));
+  return true;
+}
+
 }  // namespace
 
 bool ClaimInstance(std::function<void()> onActivateRequest) {
   if (claimedBy.load() == ::getpid()) return true;
   if (claimedBy.load() != 0) ForgetInheritedClaim();
-  Paths p = MakePaths();
-  if (!PrepareFolder(p.dir)) return Warn(p.dir.c_str());
-  int lockFd = ::open(p.lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lockFd < 0) return Warn(p.lock.c_str());
+  // A data folder that cannot be made cannot be saved to either: no copy can
+  // overwrite another's store, so the game runs.
+  std::string data = host::DataDir();
+  std::error_code ec;
+  std::filesystem::create_directories(data, ec);
+  if (ec) {
+    errno = ec.value();
+    return Warn(data.c_str());
+  }
+  std::string lockPath = data + kLockName;
+  int lockFd = OpenLockFile(lockPath, O_RDWR | O_CREAT);
+  if (lockFd < 0) return Warn(lockPath.c_str());
   if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
     int err = errno;
     ::close(lockFd);
     if (err == EWOULDBLOCK) return false;
     errno = err;
-    return Warn(p.lock.c_str());
+    return Warn(lockPath.c_str());
   }
 
-  // The lock is ours, so any socket file left is from a copy that died.
   Instance& in = I();
   in.lockFd = lockFd;
-  in.socketPath = p.socket;
+  in.socketPath.clear();
   claimedBy = ::getpid();
-  ::unlink(p.socket.c_str());
+  WriteAddress(lockFd, "");  // a dead copy's address is no longer good
+  // Named after the folder itself, so a copy that died with this runtime folder
+  // left its socket file under the same name: the lock is ours, so it goes.
+  char canonical[PATH_MAX];
+  std::string runtime = RuntimeFolder();
+  std::string socketPath =
+      runtime + "/melvoria-" + Hex(Fnv1a(::realpath(data.c_str(), canonical) ? canonical : data)) + ".sock";
+  if (!PrepareFolder(runtime)) return Unwakeable(runtime.c_str());
+  in.socketPath = socketPath;
+  ::unlink(socketPath.c_str());
   sockaddr_un addr;
-  socklen_t length = Address(p.socket, &addr);
+  socklen_t length = Address(socketPath, &addr);
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int wake[2];
   if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), length) != 0 || ::listen(fd, 4) != 0 ||
       ::pipe2(wake, O_CLOEXEC) != 0) {
-    // Still the only copy; a second one just cannot wake this one.
-    Warn(p.socket.c_str());
+    Unwakeable(socketPath.c_str());
     if (fd >= 0) ::close(fd);
     return true;
   }
@@ -201,32 +254,36 @@ bool ClaimInstance(std::function<void()> onActivateRequest) {
   in.wakeRead = wake[0];
   in.wakeWrite = wake[1];
   in.listener = new std::thread(Listen, fd, wake[0], std::move(onActivateRequest));
+  WriteAddress(lockFd, socketPath);
   return true;
 }
 
 bool AskRunningInstanceToActivate() {
-  Paths p = MakePaths();
+  std::string lockPath = host::DataDir() + kLockName;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   for (;;) {
     // Nobody holds the lock: nobody to ask. (The probe holds it for an instant.)
-    int lockFd = ::open(p.lock.c_str(), O_RDONLY | O_CLOEXEC);
+    int lockFd = OpenLockFile(lockPath, O_RDONLY);
     if (lockFd < 0) return false;
     bool free = ::flock(lockFd, LOCK_SH | LOCK_NB) == 0;
+    std::string address = free ? std::string() : ReadAddress(lockFd);
     ::close(lockFd);
     if (free) return false;
 
-    sockaddr_un addr;
-    socklen_t length = Address(p.socket, &addr);
-    int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), length) == 0) {
-      SetTimeouts(fd, 2);
-      bool ok = ::send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) == ssize_t(sizeof kRequest - 1) &&
-                ReadLine(fd, sizeof kReply) == kReply;
+    if (!address.empty()) {
+      sockaddr_un addr;
+      socklen_t length = Address(address, &addr);
+      int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (fd < 0) return false;
+      if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), length) == 0) {
+        SetTimeouts(fd, 2);
+        bool ok = ::send(fd, kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) == ssize_t(sizeof kRequest - 1) &&
+                  ReadLine(fd, sizeof kReply) == kReply;
+        ::close(fd);
+        return ok;
+      }
       ::close(fd);
-      return ok;
     }
-    ::close(fd);
     // The other copy may hold the lock but not listen yet.
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -255,7 +312,9 @@ void ReleaseInstance() {
     if (*fd >= 0 && !fromListener) ::close(*fd);
     *fd = -1;
   }
-  ::unlink(in.socketPath.c_str());
+  if (!in.socketPath.empty()) ::unlink(in.socketPath.c_str());
+  in.socketPath.clear();
+  WriteAddress(in.lockFd, "");
   ::flock(in.lockFd, LOCK_UN);
   ::close(in.lockFd);
   in.lockFd = -1;

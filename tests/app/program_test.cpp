@@ -168,4 +168,24 @@ TEST_F(ProgramTest, ASecondCopyHandsOverToTheFirstAndExits) {
   waitpid(first, &status, 0);
 }
 
+TEST_F(ProgramTest, ASecondCopyFindsTheFirstThroughALinkFromAnotherSession) {
+  fs::create_directories(dir_ / "data");
+  fs::create_directory_symlink(dir_ / "data", dir_ / "link");
+  pid_t first = Spawn({{"MELVORIA_HEADLESS", "1"}}, dir_ / "first.txt");
+  // Its runtime folder is made once it holds the lock.
+  for (int i = 0; i < 100 && !fs::exists(dir_ / "run"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // A copy left running would be stopped at the limit: a failure.
+  Result second = program::Run(dir_,
+                               {{"MELVORIA_HEADLESS", "1"},
+                                {"MELVORIA_DATA_DIR", (dir_ / "link").string()},
+                                {"MELVORIA_RUNTIME_DIR", (dir_ / "run2").string()}},
+                               std::chrono::seconds(15));
+  EXPECT_EQ(second.code, 0) << second.err;
+  int status = 0;
+  EXPECT_EQ(waitpid(first, &status, WNOHANG), 0) << "the first copy went away";
+  kill(first, SIGTERM);
+  waitpid(first, &status, 0);
+}
+
 }  // namespace

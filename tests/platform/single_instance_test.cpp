@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -18,7 +19,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
 
 // Runs `body` in a forked copy of this process (another copy of the game, as
 // far as the lock and socket can tell) and returns its exit code.
@@ -105,6 +105,61 @@ TEST_F(SingleInstanceTest, ACrashedCopyDoesNotBlockTheNextStart) {
   ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
   EXPECT_EQ(InChild(SecondStart), kRefusedAndDelivered);
   EXPECT_EQ(WaitForRequests(1), 1);
+}
+
+TEST_F(SingleInstanceTest, EverySpellingAndSessionFindsTheRunningCopy) {
+  ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
+  fs::create_directory_symlink(root_ / "data", root_ / "link");
+  struct Case {
+    const char* what;
+    fs::path data;
+    fs::path runtime;  // MELVORIA_RUNTIME_DIR; empty: unset
+    fs::path xdg;      // XDG_RUNTIME_DIR
+  };
+  const Case cases[] = {
+      {"a link to the folder", root_ / "link", root_ / "run", {}},
+      {"another runtime folder", root_ / "data", root_ / "run2", {}},
+      {"a link from a session of its own", root_ / "link", {}, root_ / "xdg"},
+  };
+  int asked = 0;
+  for (const Case& c : cases) {
+    EXPECT_EQ(InChild([&c] {
+                ::setenv("MELVORIA_DATA_DIR", c.data.c_str(), 1);
+                if (c.runtime.empty())
+                  ::unsetenv("MELVORIA_RUNTIME_DIR");
+                else
+                  ::setenv("MELVORIA_RUNTIME_DIR", c.runtime.c_str(), 1);
+                ::setenv("XDG_RUNTIME_DIR", c.xdg.c_str(), 1);
+                return SecondStart();
+              }),
+              kRefusedAndDelivered)
+        << c.what;
+    ++asked;
+    EXPECT_EQ(WaitForRequests(asked), asked) << c.what;
+  }
+}
+
+TEST_F(SingleInstanceTest, FoldersThatCannotBeUsedStillLetTheGameRun) {
+  std::ofstream(root_ / "file") << "x";
+  struct Case {
+    const char* what;
+    fs::path data;
+    fs::path runtime;
+    int second;
+  };
+  const Case cases[] = {
+      // Nothing can be stored there, so no copy can overwrite another's store.
+      {"no data folder", root_ / "file" / "data", root_ / "run", kClaimed},
+      // Still one copy per data folder; the second just cannot wake the first.
+      {"no runtime folder", root_ / "data", root_ / "file" / "run", kRefusedNotDelivered},
+  };
+  for (const Case& c : cases) {
+    data_->Set(c.data.string());
+    runtime_->Set(c.runtime.string());
+    EXPECT_TRUE(ce::ClaimInstance(nullptr)) << c.what;
+    EXPECT_EQ(InChild(SecondStart), c.second) << c.what;
+    ce::ReleaseInstance();
+  }
 }
 
 TEST_F(SingleInstanceTest, CopiesWithOtherDataFoldersRunSideBySide) {
