@@ -22,6 +22,7 @@
 
 #include "platform/device.h"
 #include "platform/host.h"
+#include "platform/utf.h"
 
 namespace ce {
 
@@ -46,37 +47,6 @@ std::atomic<unsigned> tempCounter{0};
 std::mutex sweptMutex;
 std::set<std::string> sweptFolders;  // key folders this process has cleared of stale temporary files
 
-// UTF-16 to UTF-8; false on an unpaired surrogate.
-bool ToUtf8(const char16_t* s, std::size_t n, std::string* out) {
-  out->clear();
-  for (std::size_t i = 0; i < n; ++i) {
-    std::uint32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      if (i + 1 >= n || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF) return false;
-      c = 0x10000 + ((c - 0xD800) << 10) + (std::uint32_t(s[i + 1]) - 0xDC00);
-      ++i;
-    } else if (c >= 0xDC00 && c <= 0xDFFF) {
-      return false;
-    }
-    if (c < 0x80) {
-      out->push_back(char(c));
-    } else if (c < 0x800) {
-      out->push_back(char(0xC0 | (c >> 6)));
-      out->push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out->push_back(char(0xE0 | (c >> 12)));
-      out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-      out->push_back(char(0x80 | (c & 0x3F)));
-    } else {
-      out->push_back(char(0xF0 | (c >> 18)));
-      out->push_back(char(0x80 | ((c >> 12) & 0x3F)));
-      out->push_back(char(0x80 | ((c >> 6) & 0x3F)));
-      out->push_back(char(0x80 | (c & 0x3F)));
-    }
-  }
-  return true;
-}
-
 std::size_t Length(const char16_t* s) {
   std::size_t n = 0;
   while (s[n]) ++n;
@@ -90,7 +60,7 @@ bool ValidComponent(const std::string& name) {
 }
 
 bool ValueFileName(LPCWSTR valueName, std::string* out) {
-  if (!valueName || !ToUtf8(valueName, Length(valueName), out)) return false;
+  if (!valueName || !utf::ToUtf8Strict(std::u16string_view(valueName, Length(valueName)), out)) return false;
   return ValidComponent(*out) && out->rfind(kTempPrefix, 0) != 0;
 }
 
@@ -102,7 +72,9 @@ bool SplitSubKey(LPCWSTR subKey, std::vector<std::string>* parts) {
   for (const char16_t* p = subKey;; ++p) {
     if (*p == u'\\' || *p == 0) {
       std::string part;
-      if (!ToUtf8(start, std::size_t(p - start), &part) || !ValidComponent(part)) return false;
+      if (!utf::ToUtf8Strict(std::u16string_view(start, std::size_t(p - start)), &part) ||
+          !ValidComponent(part))
+        return false;
       parts->push_back(part);
       if (*p == 0) break;
       start = p + 1;

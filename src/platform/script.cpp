@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/utf.h"
 #include "platform/wm.h"
 
 namespace ce {
@@ -29,31 +30,6 @@ struct Script {
   std::size_t next = 0;
 };
 Script g_script;
-
-std::u16string Utf8ToUtf16(const std::string& s) {
-  std::u16string out;
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    std::uint32_t cp = 0;
-    int n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + std::size_t(n) > s.size()) {
-      out.push_back(u'\uFFFD');
-      ++i;
-      continue;
-    }
-    cp = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-    for (int k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    i += std::size_t(n);
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(char16_t(0xD800 + (cp >> 10)));
-      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(char16_t(cp));
-    }
-  }
-  return out;
-}
 
 bool ParseNumber(const std::string& s, long max, long* out) {
   if (s.empty() || s.size() > 9) return false;
@@ -147,7 +123,7 @@ bool LoadScript(const std::string& path, std::string* error) {
         return fail("unknown key '" + parts[0] + "' (keys: up down left right enter escape backspace)");
     } else if (word == "type") {
       c.kind = Command::Type;
-      c.text = Utf8ToUtf16(rest);
+      c.text = utf::ToUtf16(rest);
     } else if (word == "wait") {
       long ms;
       if (parts.size() != 1 || !ParseNumber(parts[0], 86400000, &ms))
