@@ -143,7 +143,8 @@ void FitWindow() {
   int display = SDL_GetWindowDisplayIndex(g_desk.window);
   if (display < 0 || SDL_GetDisplayUsableBounds(display, &usable) != 0) usable = SDL_Rect{0, 0, 1280, 960};
   // Room for the window's frame.
-  int zoom = std::max(1, std::min((usable.w - 16) / std::max(1, screen.width), (usable.h - 48) / std::max(1, screen.height)));
+  int zoom = std::max(
+      1, std::min((usable.w - 16) / std::max(1, screen.width), (usable.h - 48) / std::max(1, screen.height)));
   SDL_SetWindowSize(g_desk.window, screen.width * zoom, screen.height * zoom);
   SDL_SetWindowPosition(g_desk.window, SDL_WINDOWPOS_CENTERED_DISPLAY(std::max(0, display)),
                         SDL_WINDOWPOS_CENTERED_DISPLAY(std::max(0, display)));
@@ -152,8 +153,8 @@ void FitWindow() {
 void MakeTexture() {
   Surface& screen = ScreenSurface();
   if (g_desk.texture) SDL_DestroyTexture(g_desk.texture);
-  g_desk.texture =
-      SDL_CreateTexture(g_desk.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, screen.width, screen.height);
+  g_desk.texture = SDL_CreateTexture(g_desk.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                     screen.width, screen.height);
   g_desk.texW = screen.width;
   g_desk.texH = screen.height;
   SDL_RenderSetLogicalSize(g_desk.renderer, screen.width, screen.height);
@@ -188,14 +189,15 @@ void HandleEvent(const SDL_Event& e) {
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
         if (HWND main = MainWindow()) PostMessageW(main, WM_CLOSE, 0, 0);
-      } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+      } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                 e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
                  e.window.event == SDL_WINDOWEVENT_RESTORED) {
         W().screenDirty = true;
       }
       break;
     case SDL_MOUSEBUTTONDOWN:
-      if (e.button.button == SDL_BUTTON_LEFT && e.button.x >= 0 && e.button.y >= 0 && e.button.x < screen.width &&
-          e.button.y < screen.height)
+      if (e.button.button == SDL_BUTTON_LEFT && e.button.x >= 0 && e.button.y >= 0 &&
+          e.button.x < screen.width && e.button.y < screen.height)
         QueueInput({InputEvent::Down, e.button.x, e.button.y, 0});
       break;
     case SDL_MOUSEMOTION:
@@ -240,7 +242,9 @@ void PollEvents() {
 }  // namespace
 
 std::int64_t RealClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - g_clockStart).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               g_clockStart)
+      .count();
 }
 
 bool DesktopProbe(std::string* error) {
@@ -262,8 +266,9 @@ bool DesktopOpen(std::string* error) {
     return false;
   }
   Surface& screen = ScreenSurface();
-  g_desk.window = SDL_CreateWindow("Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, screen.width, screen.height,
-                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
+  g_desk.window =
+      SDL_CreateWindow("Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, screen.width,
+                       screen.height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
   if (!g_desk.window) {
     *error = SDL_GetError();
     return false;
@@ -338,7 +343,8 @@ void DesktopWait(std::int64_t deadlineMs) {
     if (deadlineMs < 0)
       g_wake.wait(lock, [] { return g_raiseRequested.load(); });
     else if (deadlineMs > now)
-      g_wake.wait_for(lock, std::chrono::milliseconds(deadlineMs - now), [] { return g_raiseRequested.load(); });
+      g_wake.wait_for(lock, std::chrono::milliseconds(deadlineMs - now),
+                      [] { return g_raiseRequested.load(); });
     return;
   }
   std::int64_t until = deadlineMs;

@@ -28,8 +28,8 @@ bool OptionsFromEnvironment(Options* o, std::string* error) {
     std::string v(s);
     auto x = v.find_first_of("xX");
     int w = 0, h = 0;
-    if (x == std::string::npos || !ParseInt(v.substr(0, x).c_str(), &w) || !ParseInt(v.substr(x + 1).c_str(), &h) ||
-        w > 8192 || h > 8192) {
+    if (x == std::string::npos || !ParseInt(v.substr(0, x).c_str(), &w) ||
+        !ParseInt(v.substr(x + 1).c_str(), &h) || w > 8192 || h > 8192) {
       *error = "MELVORIA_SCREEN must be WIDTHxHEIGHT, for example 240x320 (got \"" + v + "\")";
       return false;
     }

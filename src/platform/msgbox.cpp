@@ -19,7 +19,9 @@ struct Layout {
   int buttonCount = 1;
 };
 
-bool HasIcon(UINT type) { return (type & 0xF0) == MB_ICONEXCLAMATION; }
+bool HasIcon(UINT type) {
+  return (type & 0xF0) == MB_ICONEXCLAMATION;
+}
 
 Layout MakeLayout(const std::u16string& text, UINT type) {
   Layout l;
@@ -45,7 +47,8 @@ Layout MakeLayout(const std::u16string& text, UINT type) {
   int bw = Scaled(60), bh = Scaled(22), gap = Scaled(12);
   int total = l.buttonCount * bw + (l.buttonCount - 1) * gap;
   int bx = (l.width - total) / 2, by = l.text.bottom + margin + Scaled(4);
-  for (int i = 0; i < l.buttonCount; ++i) l.buttons[i] = RECT{bx + i * (bw + gap), by, bx + i * (bw + gap) + bw, by + bh};
+  for (int i = 0; i < l.buttonCount; ++i)
+    l.buttons[i] = RECT{bx + i * (bw + gap), by, bx + i * (bw + gap) + bw, by + bh};
   l.height = by + bh + margin;
   return l;
 }
@@ -90,7 +93,8 @@ void DrawExclamation(HDC dc, const RECT& r) {
   for (int y = 0; y < h; ++y) {
     int half = (y * w) / (2 * h);
     Fill(dc, RECT{cx - half - 1, r.top + y, cx + half + 1, r.top + y + 1}, RGB(0, 0, 0));
-    if (y > 1 && y < h - 2 && half > 1) Fill(dc, RECT{cx - half + 1, r.top + y, cx + half - 1, r.top + y + 1}, RGB(255, 214, 0));
+    if (y > 1 && y < h - 2 && half > 1)
+      Fill(dc, RECT{cx - half + 1, r.top + y, cx + half - 1, r.top + y + 1}, RGB(255, 214, 0));
   }
   Fill(dc, RECT{cx - h / 16 - 1, r.bottom - h * 2 / 3, cx + h / 16 + 1, r.bottom - h / 3}, RGB(0, 0, 0));
   Fill(dc, RECT{cx - h / 16 - 1, r.bottom - h / 4, cx + h / 16 + 1, r.bottom - h / 8}, RGB(0, 0, 0));
@@ -121,7 +125,8 @@ void Paint(HWND hwnd) {
   for (int i = 0; i < l.buttonCount; ++i) {
     bool hot = hwnd->msgboxHot == i && hwnd->pressed;
     Fill(dc, l.buttons[i], RGB(0, 0, 0));
-    Fill(dc, RECT{l.buttons[i].left + b, l.buttons[i].top + b, l.buttons[i].right - b, l.buttons[i].bottom - b},
+    Fill(dc,
+         RECT{l.buttons[i].left + b, l.buttons[i].top + b, l.buttons[i].right - b, l.buttons[i].bottom - b},
          hot ? RGB(0, 0, 0) : RGB(255, 255, 255));
     SetTextColor(dc, hot ? RGB(255, 255, 255) : RGB(0, 0, 0));
     RECT br = l.buttons[i];
@@ -138,7 +143,8 @@ int HitButton(HWND hwnd, LPARAM lParam) {
   int x = std::int16_t(LOWORD(std::uintptr_t(lParam)));
   int y = std::int16_t(HIWORD(std::uintptr_t(lParam)));
   for (int i = 0; i < l.buttonCount; ++i)
-    if (x >= l.buttons[i].left && x < l.buttons[i].right && y >= l.buttons[i].top && y < l.buttons[i].bottom) return i;
+    if (x >= l.buttons[i].left && x < l.buttons[i].right && y >= l.buttons[i].top && y < l.buttons[i].bottom)
+      return i;
   return -1;
 }
 }  // namespace
@@ -176,7 +182,8 @@ LRESULT CALLBACK_MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
       return 0;
     case WM_KEYUP:
       if (hwnd->msgboxKey != 0 && hwnd->msgboxKey == wParam) {
-        hwnd->msgboxResult = wParam == VK_RETURN ? ButtonResult(hwnd->msgboxType, 0) : EscapeResult(hwnd->msgboxType);
+        hwnd->msgboxResult =
+            wParam == VK_RETURN ? ButtonResult(hwnd->msgboxType, 0) : EscapeResult(hwnd->msgboxType);
       }
       return 0;
     default:
@@ -190,8 +197,8 @@ int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
   Layout l = MakeLayout(body, type);
   int x = (world.screen.width - l.width) / 2;
   int y = std::max(0, (world.screen.height - l.height) / 2);
-  HWND box = CreateWindowExW(0, u"#messagebox", caption ? caption : u"Error", WS_POPUP, x, y, l.width, l.height, nullptr,
-                             0, GetModuleHandleW(nullptr), nullptr);
+  HWND box = CreateWindowExW(0, u"#messagebox", caption ? caption : u"Error", WS_POPUP, x, y, l.width,
+                             l.height, nullptr, 0, GetModuleHandleW(nullptr), nullptr);
   if (!box) return 0;
   box->text = body;
   box->msgboxType = type;

@@ -135,8 +135,8 @@ TEST_F(WindowTest, CoveringWindowClipsAndGoingAwayRestoresAndInvalidates) {
 
 TEST_F(WindowTest, ChildControlsAreNotPaintedOverByTheirParent) {
   HWND parent = Make(0, 0, 240, 320);
-  HWND button = CreateWindowExW(0, u"button", u"OK", WS_CHILD | WS_VISIBLE, 30, 100, 80, 22, parent, 58632, nullptr,
-                                nullptr);
+  HWND button = CreateWindowExW(0, u"button", u"OK", WS_CHILD | WS_VISIBLE, 30, 100, 80, 22, parent, 58632,
+                                nullptr, nullptr);
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(GetDlgItem(parent, 58632), button);
   host::PumpMessages();
@@ -165,8 +165,8 @@ TEST_F(WindowTest, ChildControlsAreNotPaintedOverByTheirParent) {
 
 TEST_F(WindowTest, EditBoxTypesLimitsAndAnswersGetText) {
   HWND parent = Make(0, 0, 240, 320);
-  HWND edit = CreateWindowExW(0, u"EDIT", u"Player", WS_CHILD | WS_VISIBLE | WS_BORDER, 30, 140, 180, 22, parent,
-                              1310, nullptr, nullptr);
+  HWND edit = CreateWindowExW(0, u"EDIT", u"Player", WS_CHILD | WS_VISIBLE | WS_BORDER, 30, 140, 180, 22,
+                              parent, 1310, nullptr, nullptr);
   ASSERT_NE(edit, nullptr);
   host::PumpMessages();
   host::TypeText(u"Zoë");
@@ -198,7 +198,8 @@ TEST_F(WindowTest, TimersOnVirtualTime) {
   SetTimer(a, 1324, 2, nullptr);  // under the shortest period: runs every 4 ms
   host::AdvanceTime(40);
   EXPECT_EQ(g_log.timerIds.size(), 10u);
-  for (std::size_t i = 0; i < g_log.timerTimes.size(); ++i) EXPECT_EQ(g_log.timerTimes[i], DWORD(4 * (i + 1)));
+  for (std::size_t i = 0; i < g_log.timerTimes.size(); ++i)
+    EXPECT_EQ(g_log.timerTimes[i], DWORD(4 * (i + 1)));
   // Setting it again replaces it: one timer, restarted from now.
   g_log = Log{};
   SetTimer(a, 1324, 10, nullptr);
@@ -288,8 +289,8 @@ TEST_F(WindowTest, WmCloseDestroysThroughTheDefaultProcedure) {
 }
 
 TEST_F(WindowTest, DefaultPositionLeavesRoomForTheBarsAndScreenMetricsFollowRotation) {
-  HWND a = CreateWindowExW(0, u"Rec", u"Rec", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                           nullptr, 0, nullptr, nullptr);
+  HWND a = CreateWindowExW(0, u"Rec", u"Rec", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, nullptr, 0, nullptr, nullptr);
   RECT r;
   GetWindowRect(a, &r);
   EXPECT_EQ(r.top, 26);
@@ -338,7 +339,8 @@ TEST_F(WindowTest, KeyTableThreeConsumesCtrlAAndCtrlQOnly) {
     UINT key;
     int consumed;
   };
-  const Case cases[] = {{true, 'A', 1}, {true, 'Q', 1}, {false, 'Q', 0}, {true, 'B', 0}, {false, VK_RETURN, 0}};
+  const Case cases[] = {
+      {true, 'A', 1}, {true, 'Q', 1}, {false, 'Q', 0}, {true, 'B', 0}, {false, VK_RETURN, 0}};
   for (const Case& c : cases) {
     host::PumpMessages();
     if (c.ctrl) host::KeyDown(VK_CONTROL);
