@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -23,6 +24,9 @@ struct Desktop {
   std::int64_t lastPoll = 0;
   int frameMs = 16;
   bool fullscreen = false;
+  // Keys pressed for the window itself, not yet released: none of their
+  // messages reaches the game.
+  std::array<bool, SDL_NUM_SCANCODES> windowKeys{};
 };
 Desktop g_desk;
 std::atomic<bool> g_raiseRequested{false};
@@ -137,17 +141,23 @@ void SetIcon() {
   SDL_FreeSurface(s);
 }
 
-void FitWindow() {
+// The largest whole zoom at which the screen fits the display, with room for
+// the window's frame.
+int ZoomFor(int display) {
   Surface& screen = ScreenSurface();
   SDL_Rect usable{0, 0, 1280, 960};
-  int display = SDL_GetWindowDisplayIndex(g_desk.window);
   if (display < 0 || SDL_GetDisplayUsableBounds(display, &usable) != 0) usable = SDL_Rect{0, 0, 1280, 960};
-  // Room for the window's frame.
-  int zoom = std::max(
+  return std::max(
       1, std::min((usable.w - 16) / std::max(1, screen.width), (usable.h - 48) / std::max(1, screen.height)));
+}
+
+void FitWindow() {
+  Surface& screen = ScreenSurface();
+  int display = std::max(0, SDL_GetWindowDisplayIndex(g_desk.window));
+  int zoom = ZoomFor(display);
   SDL_SetWindowSize(g_desk.window, screen.width * zoom, screen.height * zoom);
-  SDL_SetWindowPosition(g_desk.window, SDL_WINDOWPOS_CENTERED_DISPLAY(std::max(0, display)),
-                        SDL_WINDOWPOS_CENTERED_DISPLAY(std::max(0, display)));
+  SDL_SetWindowPosition(g_desk.window, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
+                        SDL_WINDOWPOS_CENTERED_DISPLAY(display));
 }
 
 void MakeTexture() {
@@ -180,15 +190,33 @@ void ToggleFullscreen() {
   W().screenDirty = true;
 }
 
+// The system closes the program: its main window is asked to close. Before
+// there is one (a question at start-up on screen) the program is ended by its
+// quit message, which also ends the message box's loop.
+void CloseProgram() {
+  if (HWND main = MainWindow())
+    PostMessageW(main, WM_CLOSE, 0, 0);
+  else
+    PostQuitMessage(0);
+}
+
+// Keys the desktop window uses itself: F11 and Alt+Enter (full screen), Ctrl+R
+// (turns the device).
+bool WindowKey(const SDL_Keysym& key) {
+  if (key.sym == SDLK_F11) return true;
+  if ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT)) return true;
+  return key.sym == SDLK_r && (key.mod & KMOD_CTRL);
+}
+
 void HandleEvent(const SDL_Event& e) {
   Surface& screen = ScreenSurface();
   switch (e.type) {
-    case SDL_QUIT:
-      if (HWND main = MainWindow()) PostMessageW(main, WM_CLOSE, 0, 0);
+    case SDL_QUIT:  // also SIGTERM and SIGINT
+      CloseProgram();
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-        if (HWND main = MainWindow()) PostMessageW(main, WM_CLOSE, 0, 0);
+        CloseProgram();
       } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
                  e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
                  e.window.event == SDL_WINDOWEVENT_RESTORED) {
@@ -207,23 +235,28 @@ void HandleEvent(const SDL_Event& e) {
       if (e.button.button == SDL_BUTTON_LEFT) QueueInput({InputEvent::Up, e.button.x, e.button.y, 0});
       break;
     case SDL_KEYDOWN: {
-      SDL_Keycode k = e.key.keysym.sym;
-      Uint16 mod = e.key.keysym.mod;
-      if (k == SDLK_F11 || ((k == SDLK_RETURN || k == SDLK_KP_ENTER) && (mod & KMOD_ALT))) {
-        if (!e.key.repeat) ToggleFullscreen();
-        break;
+      SDL_Scancode sc = e.key.keysym.scancode;
+      // A held key's repeats go where its press went.
+      if (!e.key.repeat) g_desk.windowKeys[sc] = WindowKey(e.key.keysym);
+      if (!g_desk.windowKeys[sc]) {
+        if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
+      } else if (!e.key.repeat) {
+        if (e.key.keysym.sym == SDLK_r)
+          host::Rotate();  // turns the device
+        else
+          ToggleFullscreen();
       }
-      if (k == SDLK_r && (mod & KMOD_CTRL)) {  // turns the device
-        if (!e.key.repeat) host::Rotate();
-        break;
-      }
-      if (UINT vk = VirtualKey(k)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
       break;
     }
     case SDL_KEYUP: {
-      SDL_Keycode k = e.key.keysym.sym;
-      if (k == SDLK_F11 || (k == SDLK_r && (e.key.keysym.mod & KMOD_CTRL))) break;
-      if (UINT vk = VirtualKey(k)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
+      // The release of a key the window took is the window's too, whatever
+      // modifiers are still held.
+      SDL_Scancode sc = e.key.keysym.scancode;
+      if (g_desk.windowKeys[sc]) {
+        g_desk.windowKeys[sc] = false;
+        break;
+      }
+      if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
       break;
     }
     case SDL_TEXTINPUT:
@@ -265,10 +298,14 @@ bool DesktopOpen(std::string* error) {
     *error = SDL_GetError();
     return false;
   }
+  // Made at its zoom from the start (SDL_WINDOWPOS_CENTERED is display 0):
+  // resized before it is mapped, the renderer's first frame may still be
+  // drawn for the size the window was made with.
   Surface& screen = ScreenSurface();
-  g_desk.window =
-      SDL_CreateWindow("Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, screen.width,
-                       screen.height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
+  int zoom = ZoomFor(0);
+  g_desk.window = SDL_CreateWindow("Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   screen.width * zoom, screen.height * zoom,
+                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
   if (!g_desk.window) {
     *error = SDL_GetError();
     return false;
@@ -286,7 +323,6 @@ bool DesktopOpen(std::string* error) {
   if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
     g_desk.frameMs = std::max(1, 1000 / mode.refresh_rate);
   SetIcon();
-  FitWindow();
   MakeTexture();
   SDL_ShowWindow(g_desk.window);
   SDL_StartTextInput();
