@@ -5,7 +5,8 @@ For each picture this writes resources/art/<small number>.svg, drawn at the
 small screen's size, and renders it with rsvg-convert at zoom 1 into
 resources/bitmaps/<small>.bmp and at zoom 2 into resources/bitmaps/<large>.bmp,
 so a large twin is always exactly twice its small picture and just as crisp.
-The icon goes to resources/icons/425.bmp.
+The icon goes to resources/icons/425.bmp, and through app_icon.py to the
+desktop's application icons in dist/icons/.
 
 Keyed pictures are rendered against transparency and cut at half alpha: what
 is less than half covered becomes exactly the key colour, everything else is
@@ -24,6 +25,7 @@ import sys
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import app_icon  # noqa: E402
 import imaging  # noqa: E402
 
 KEY = (255, 204, 255)
@@ -998,6 +1000,7 @@ def main():
         write_if_changed(os.path.join(art, "425.svg"), svg)
         img = imaging.render_svg(svg, 1)
         write_if_changed(os.path.join(icons, "425.bmp"), imaging.bmp_bytes(finish(img, ICON["key"], ICON["edge"])))
+        app_icon.export(root, svg)
     index.append("425 icon 48 48 255,204,255")
     write_if_changed(os.path.join(art, "index"),
                      "# small large width height key -- written by tools/art/make_art.py\n" + "\n".join(index) + "\n")
