@@ -23,11 +23,15 @@ bool HasIcon(UINT type) {
   return (type & 0xF0) == MB_ICONEXCLAMATION;
 }
 
-Layout MakeLayout(const std::u16string& text, UINT type) {
+// The width of a box opened on the current screen.
+int BoxWidth() {
+  return std::max(Scaled(120), W().screen.width - 2 * Scaled(6));
+}
+
+Layout MakeLayout(const std::u16string& text, UINT type, int width) {
   Layout l;
-  World& world = W();
   int margin = Scaled(8);
-  l.width = std::max(Scaled(120), world.screen.width - 2 * Scaled(6));
+  l.width = width;
   int captionH = Scaled(20);
   l.caption = RECT{0, 0, l.width, captionH};
   int iconSize = HasIcon(type) ? Scaled(32) : 0;
@@ -100,10 +104,21 @@ void DrawExclamation(HDC dc, const RECT& r) {
   Fill(dc, RECT{cx - h / 16 - 1, r.bottom - h / 4, cx + h / 16 + 1, r.bottom - h / 8}, RGB(0, 0, 0));
 }
 
+// The layout of the box as it is: for its own width, whatever the screen's.
+Layout LayoutOf(HWND hwnd) {
+  return MakeLayout(hwnd->text, hwnd->msgboxType, hwnd->rect.right - hwnd->rect.left);
+}
+
+// Where a box of this layout goes: the middle of the screen.
+POINT PlaceFor(const Layout& l) {
+  const Surface& screen = W().screen;
+  return POINT{(screen.width - l.width) / 2, std::max(0, (screen.height - l.height) / 2)};
+}
+
 void Paint(HWND hwnd) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd, &ps);
-  Layout l = MakeLayout(hwnd->text, hwnd->msgboxType);
+  Layout l = LayoutOf(hwnd);
   RECT all{0, 0, l.width, l.height};
   Fill(dc, all, RGB(0, 0, 0));
   int b = std::max(1, Scaled(1));
@@ -139,7 +154,7 @@ void Paint(HWND hwnd) {
 }
 
 int HitButton(HWND hwnd, LPARAM lParam) {
-  Layout l = MakeLayout(hwnd->text, hwnd->msgboxType);
+  Layout l = LayoutOf(hwnd);
   int x = std::int16_t(LOWORD(std::uintptr_t(lParam)));
   int y = std::int16_t(HIWORD(std::uintptr_t(lParam)));
   for (int i = 0; i < l.buttonCount; ++i)
@@ -186,6 +201,14 @@ LRESULT CALLBACK_MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
             wParam == VK_RETURN ? ButtonResult(hwnd->msgboxType, 0) : EscapeResult(hwnd->msgboxType);
       }
       return 0;
+    case WM_SETTINGCHANGE: {
+      // The device was turned: laid out anew for the screen it now has, as a
+      // box opened there.
+      Layout l = MakeLayout(hwnd->text, hwnd->msgboxType, BoxWidth());
+      POINT at = PlaceFor(l);
+      MoveWindow(hwnd, at.x, at.y, l.width, l.height, TRUE);
+      return 0;
+    }
     default:
       return DefWindowProcW(hwnd, msg, wParam, lParam);
   }
@@ -194,10 +217,9 @@ LRESULT CALLBACK_MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 int MessageBoxW(HWND, LPCWSTR text, LPCWSTR caption, UINT type) {
   World& world = W();
   std::u16string body = text ? text : u"";
-  Layout l = MakeLayout(body, type);
-  int x = (world.screen.width - l.width) / 2;
-  int y = std::max(0, (world.screen.height - l.height) / 2);
-  HWND box = CreateWindowExW(0, u"#messagebox", caption ? caption : u"Error", WS_POPUP, x, y, l.width,
+  Layout l = MakeLayout(body, type, BoxWidth());
+  POINT at = PlaceFor(l);
+  HWND box = CreateWindowExW(0, u"#messagebox", caption ? caption : u"Error", WS_POPUP, at.x, at.y, l.width,
                              l.height, nullptr, 0, GetModuleHandleW(nullptr), nullptr);
   if (!box) return 0;
   box->text = body;

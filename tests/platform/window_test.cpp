@@ -278,6 +278,88 @@ TEST_F(WindowTest, MessageBoxEscapeAnswersNoAndIsDrawnOnTheScreen) {
   EXPECT_EQ(host::ScreenPixel(120, 160), before);
 }
 
+// What a message box looks like on the screen.
+struct BoxLook {
+  RECT rect{};
+  std::vector<std::uint32_t> pixels;
+};
+BoxLook LookAtBox() {
+  BoxLook look;
+  HWND box = host::CurrentMessageBox();
+  if (!box) return look;
+  GetWindowRect(box, &look.rect);
+  for (int y = look.rect.top; y < look.rect.bottom; ++y)
+    for (int x = look.rect.left; x < look.rect.right; ++x) look.pixels.push_back(host::ScreenPixel(x, y));
+  return look;
+}
+
+// While the asker's box is up, the ticker's ticks turn the device (when told
+// to), look at the box once it has been painted, and answer it.
+bool g_turnWhileAsked = false;
+BoxLook g_boxSeen;
+LRESULT TurningProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_TIMER && g_inBox) {
+    ++g_otherTicksDuringBox;
+    if (g_otherTicksDuringBox == 2 && g_turnWhileAsked) host::Rotate();
+    if (g_otherTicksDuringBox == 5) {
+      g_boxSeen = LookAtBox();
+      host::KeyDown(VK_RETURN);
+      host::KeyUp(VK_RETURN);
+    }
+  }
+  return RecordingProc(hwnd, msg, wParam, lParam);
+}
+
+// The "Exit the Game?" box over a full-screen window, opened on a screen of
+// this size and turned with the device while it is up, or not.
+BoxLook AskOn(int width, int height, bool turn) {
+  host::Options o;
+  o.screenWidth = width;
+  o.screenHeight = height;
+  host::Start(o);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = AskingProc;
+  wc.lpszClassName = u"Asker";
+  RegisterClassW(&wc);
+  wc.lpfnWndProc = TurningProc;
+  wc.lpszClassName = u"Turner";
+  RegisterClassW(&wc);
+  HWND turner =
+      CreateWindowExW(0, u"Turner", u"", WS_VISIBLE, 0, 0, width, height, nullptr, 0, nullptr, nullptr);
+  g_asker = CreateWindowExW(0, u"Asker", u"", WS_VISIBLE, 0, 0, 10, 10, nullptr, 0, nullptr, nullptr);
+  host::PumpMessages();
+  SetTimer(turner, 1324, 4, nullptr);
+  g_turnWhileAsked = turn;
+  g_otherTicksDuringBox = 0;
+  g_boxSeen = BoxLook{};
+  g_answer = 0;
+  PostMessageW(g_asker, WM_USER, 0, 0);
+  host::AdvanceTime(100);
+  EXPECT_EQ(g_answer, IDYES);
+  return g_boxSeen;
+}
+
+TEST_F(WindowTest, MessageBoxTurnedWithTheDeviceLooksAsOneOpenedOnTheTurnedScreen) {
+  struct Case {
+    int width, height;  // before the turn
+  };
+  for (Case c : {Case{240, 320}, Case{320, 240}, Case{480, 640}}) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    BoxLook turned = AskOn(c.width, c.height, true);
+    BoxLook opened = AskOn(c.height, c.width, false);
+    ASSERT_FALSE(opened.pixels.empty());
+    EXPECT_EQ(turned.rect.left, opened.rect.left);
+    EXPECT_EQ(turned.rect.top, opened.rect.top);
+    EXPECT_EQ(turned.rect.right, opened.rect.right);
+    EXPECT_EQ(turned.rect.bottom, opened.rect.bottom);
+    EXPECT_TRUE(turned.pixels == opened.pixels) << "the turned box is drawn differently";
+    // Whole on the turned screen.
+    EXPECT_GE(turned.rect.left, 0);
+    EXPECT_LE(turned.rect.right, c.height);
+    EXPECT_LE(turned.rect.bottom, c.width);
+  }
+}
+
 TEST_F(WindowTest, WmCloseDestroysThroughTheDefaultProcedure) {
   HWND a = Make(0, 0, 240, 320);
   PostMessageW(a, WM_CLOSE, 0, 0);
