@@ -1,6 +1,8 @@
 // Bringing the device up from the environment, and tearing it down.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/wm.h"
 
@@ -20,6 +22,13 @@ bool ParseInt(const char* s, int* out) {
   *out = int(v);
   return true;
 }
+
+// The small screen class runs at 96 dpi, the large one at 192: the only dpi at
+// which the game's two ways of scaling (by dpi, and doubling on the large
+// screen) agree.
+int OwnDpi(int width, int height) {
+  return std::min(width, height) <= 240 ? 96 : 192;
+}
 }  // namespace
 
 bool OptionsFromEnvironment(Options* o, std::string* error) {
@@ -37,8 +46,11 @@ bool OptionsFromEnvironment(Options* o, std::string* error) {
     o->screenHeight = h;
   }
   if (const char* s = std::getenv("MELVORIA_DPI"); s && *s) {
-    if (!ParseInt(s, &o->dpi) || o->dpi > 2000) {
-      *error = std::string("MELVORIA_DPI must be a whole number of dots per inch (got \"") + s + "\")";
+    int own = OwnDpi(o->screenWidth, o->screenHeight);
+    if (!ParseInt(s, &o->dpi) || o->dpi != own) {
+      *error = std::string("MELVORIA_DPI=") + s + " does not suit a " + std::to_string(o->screenWidth) + "x" +
+               std::to_string(o->screenHeight) + " screen: the game lays out right there only at " +
+               std::to_string(own) + " dots per inch (leave MELVORIA_DPI unset for that)";
       return false;
     }
   }
@@ -59,8 +71,7 @@ void Start(const Options& options) {
   if (!options.dataDir.empty()) setenv("MELVORIA_DATA_DIR", options.dataDir.c_str(), 1);
   int w = options.screenWidth > 0 ? options.screenWidth : 480;
   int h = options.screenHeight > 0 ? options.screenHeight : 640;
-  // The small screen class runs at 96 dpi, the large one at 192.
-  world.dpi = options.dpi > 0 ? options.dpi : (std::min(w, h) <= 240 ? 96 : 192);
+  world.dpi = options.dpi > 0 ? options.dpi : OwnDpi(w, h);
   world.screen = Surface(w, h);
   world.now = 0;
   RegisterBuiltinClasses();

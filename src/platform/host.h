@@ -25,7 +25,8 @@ struct Options {
 };
 
 // Options as MELVORIA_SCREEN, MELVORIA_DPI, MELVORIA_HEADLESS, MELVORIA_SCRIPT and
-// MELVORIA_DATA_DIR say. Returns false with a message on a malformed value.
+// MELVORIA_DATA_DIR say. Returns false with a message on a malformed value, and
+// on a MELVORIA_DPI other than the screen's own (96 or 192, as `dpi` says).
 bool OptionsFromEnvironment(Options* options, std::string* error);
 
 // Brings the device up (or resets it to nothing: no windows, timers, queue,
