@@ -1,25 +1,43 @@
 # The two commands: `make run` starts the game in a window, `make test` runs the suite.
+# `make install` installs the game under PREFIX (DESTDIR honoured).
+# DRY_RUN=1 prints the packages a target would make sure of and the commands it would run, and does nothing.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
-PACKAGES = cmake g++ make pkg-config libsdl2-dev libsdl2-ttf-dev fonts-wine fonts-dejavu-core \
-           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps python3
+PREFIX ?= /usr/local
+DESTDIR ?=
+# What building and running the game needs: all that `make run` and `make install` install.
+GAME_PACKAGES = cmake g++ make pkg-config libsdl2-dev libsdl2-ttf-dev zlib1g-dev fonts-wine fonts-dejavu-core
+# Everything: the suite, the benchmarks and the checks of the installed files.
+PACKAGES = $(GAME_PACKAGES) \
+           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps python3 \
+           desktop-file-utils appstream man-db
 
-.PHONY: run test build deps clean bench format
+RUN = $(if $(DRY_RUN),@echo,)
 
-run: build
-	./$(BUILD)/melvoria
+.PHONY: run game test build deps deps-game install clean bench format
+
+run: game
+	$(RUN) ./$(BUILD)/melvoria
+
+# The game alone: no test package, only the melvoria target.
+game: deps-game
+	$(RUN) cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	$(RUN) cmake --build $(BUILD) -j $(JOBS) --target melvoria
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	$(RUN) ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 build: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS)
+	$(RUN) cmake -S . -B $(BUILD) -DMELVORIA_TESTS=ON $(CMAKE_FLAGS)
+	$(RUN) cmake --build $(BUILD) -j $(JOBS)
 
-# Installs the Debian packages that are missing (with sudo when not root).
-deps:
-	@missing=""; for p in $(PACKAGES); do \
+install: game
+	$(RUN) env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# $(call apt_install,PACKAGES): installs those that are missing (with sudo when not root).
+apt_install = @if [ -n "$(DRY_RUN)" ]; then echo "packages: $(strip $(1))"; exit 0; fi; \
+	missing=""; for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -28,8 +46,14 @@ deps:
 	  $$SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing; \
 	fi
 
+deps:
+	$(call apt_install,$(PACKAGES))
+
+deps-game:
+	$(call apt_install,$(GAME_PACKAGES))
+
 bench: build
-	@for b in $(BUILD)/bench_*; do $$b; done
+	$(RUN) sh -c 'for b in $(BUILD)/bench_*; do $$b; done'
 
 format:
 	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')

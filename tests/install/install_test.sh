@@ -1,0 +1,19 @@
+#!/bin/bash
+# `cmake --install` of a build into a staging folder (DESTDIR) holds every file
+# of the install, valid to the desktop's tools, and the installed program plays.
+# Usage: install_test.sh BUILD_DIR
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+build="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+DESTDIR="$work/stage" cmake --install "$build" --prefix /opt/melvoria >"$work/install.log" ||
+  { cat "$work/install.log" >&2; fail "cmake --install"; }
+prefix="$work/stage/opt/melvoria"
+check_tree "$prefix" bin
+# Nothing outside the prefix, nothing beyond the list.
+diff <(cd "$work/stage" && find . -type f | sed 's|^\./opt/melvoria/||' | sort) <(installed_files bin | sort) ||
+  fail "the install holds other files than these"
+run_scripted_game "$prefix/bin/melvoria" "$work/run"
+echo "install test passed"
