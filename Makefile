@@ -1,21 +1,25 @@
 # The two commands: `make run` starts the game in a window, `make test` runs the suite.
-# `make install` installs the game under PREFIX (DESTDIR honoured).
+# `make install` installs the game under PREFIX (DESTDIR honoured), `make deb` builds its Debian package,
+# `make test-deb` builds and checks that package.
 # DRY_RUN=1 prints the packages a target would make sure of and the commands it would run, and does nothing.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 DESTDIR ?=
+DEB_BUILD ?= build-deb
 # What building and running the game needs: all that `make run` and `make install` install.
 GAME_PACKAGES = cmake g++ make pkg-config libsdl2-dev libsdl2-ttf-dev zlib1g-dev fonts-wine fonts-dejavu-core
-# Everything: the suite, the benchmarks and the checks of the installed files.
-PACKAGES = $(GAME_PACKAGES) \
+# What `make deb` adds.
+DEB_PACKAGES = dpkg-dev debhelper
+# Everything: the suite, the benchmarks and the checks of the installed files and the package.
+PACKAGES = $(GAME_PACKAGES) $(DEB_PACKAGES) \
            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps python3 \
-           desktop-file-utils appstream man-db
+           desktop-file-utils appstream lintian man-db
 
 RUN = $(if $(DRY_RUN),@echo,)
 
-.PHONY: run game test build deps deps-game install clean bench format
+.PHONY: run game test build deps deps-game deps-deb install deb test-deb clean bench format
 
 run: game
 	$(RUN) ./$(BUILD)/melvoria
@@ -35,6 +39,12 @@ build: deps
 install: game
 	$(RUN) env DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
 
+deb: deps-deb
+	$(RUN) dist/make-deb $(DEB_BUILD) $(JOBS)
+
+test-deb: deps deb
+	$(RUN) bash tests/install/deb_test.sh $(DEB_BUILD)
+
 # $(call apt_install,PACKAGES): installs those that are missing (with sudo when not root).
 apt_install = @if [ -n "$(DRY_RUN)" ]; then echo "packages: $(strip $(1))"; exit 0; fi; \
 	missing=""; for p in $(1); do \
@@ -52,6 +62,9 @@ deps:
 deps-game:
 	$(call apt_install,$(GAME_PACKAGES))
 
+deps-deb:
+	$(call apt_install,$(GAME_PACKAGES) $(DEB_PACKAGES))
+
 bench: build
 	$(RUN) sh -c 'for b in $(BUILD)/bench_*; do $$b; done'
 
@@ -59,4 +72,4 @@ format:
 	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(DEB_BUILD)

@@ -21,7 +21,7 @@ sed -n 's/^packages: //p' "$work/test.txt" | tr ' ' '\n' >"$work/test.packages"
 for p in cmake g++ pkg-config libsdl2-dev libsdl2-ttf-dev fonts-wine; do
   grep -qx -- "$p" "$work/run.packages" || fail "make run does not install $p"
 done
-for p in libgtest-dev libgmock-dev libbenchmark-dev xvfb desktop-file-utils appstream; do
+for p in libgtest-dev libgmock-dev libbenchmark-dev xvfb desktop-file-utils appstream lintian debhelper; do
   grep -qx -- "$p" "$work/run.packages" && fail "make run installs the test package $p"
   grep -qx -- "$p" "$work/test.packages" || fail "make test does not install $p"
 done
