@@ -14,7 +14,7 @@ GAME_PACKAGES = cmake g++ make pkg-config libsdl2-dev libsdl2-ttf-dev zlib1g-dev
 DEB_PACKAGES = dpkg-dev debhelper
 # Everything: the suite, the benchmarks and the checks of the installed files and the package.
 PACKAGES = $(GAME_PACKAGES) $(DEB_PACKAGES) \
-           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps python3 \
+           libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps xdotool openbox wmctrl python3 \
            desktop-file-utils appstream lintian man-db
 
 RUN = $(if $(DRY_RUN),@echo,)
