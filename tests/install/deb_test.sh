@@ -28,5 +28,13 @@ done
 
 dpkg-deb -x "$deb" "$work/root"
 check_tree "$work/root/usr" games
+
+# One version everywhere: the package's, the newest AppStream release's, the manual's.
+version="$(dpkg-deb -f "$deb" Version)"
+release="$(grep -m1 -o '<release version="[^"]*"' "$work/root/usr/share/metainfo/$APP_ID.metainfo.xml")"
+[ "$release" = "<release version=\"$version\"" ] || fail "the newest AppStream release is not $version: $release"
+title="$(zcat "$work/root/usr/share/man/man6/melvoria.6.gz" | grep -m1 "^\.TH ")"
+[[ "$title" == *"\"Melvoria $version\""* ]] || fail "the manual is not of version $version: $title"
+
 run_scripted_game "$work/root/usr/games/melvoria" "$work/run"
 echo "package test passed"
