@@ -20,7 +20,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for tool in xwd xdotool wmctrl openbox python3; do
+for tool in xwd xwininfo xdotool wmctrl openbox python3; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (make deps installs it)" >&2; exit 1; }
 done
 export MELVORIA_DATA_DIR="$work/data" MELVORIA_RUNTIME_DIR="$work/run" SDL_AUDIODRIVER=dummy
@@ -89,6 +89,10 @@ shows() {
 expect() {
   poll 15 shows "$1" "$2" || fail "$3: $(cat "$work/why")"
 }
+
+# The window sizes below are for the display the test is registered with.
+display="$(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')"
+[ "$display" = 800x700 ] || fail "the display is $display, not 800x700"
 
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
