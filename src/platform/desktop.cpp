@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/utf.h"
 #include "platform/wm.h"
 
 namespace ce {
@@ -78,48 +79,15 @@ UINT VirtualKey(SDL_Keycode k) {
   return 0;
 }
 
+// Typed text as WM_CHARs of UTF-16 units; control characters come as keys.
 void AppendUtf8AsChars(const char* s) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s);
-  while (*p) {
-    std::uint32_t cp;
-    int n;
-    if (*p < 0x80) {
-      cp = *p;
-      n = 1;
-    } else if ((*p >> 5) == 6) {
-      cp = *p & 0x1F;
-      n = 2;
-    } else if ((*p >> 4) == 14) {
-      cp = *p & 0x0F;
-      n = 3;
-    } else if ((*p >> 3) == 30) {
-      cp = *p & 0x07;
-      n = 4;
-    } else {
-      ++p;
-      continue;
-    }
-    bool ok = true;
-    for (int i = 1; i < n; ++i) {
-      if ((p[i] >> 6) != 2) {
-        ok = false;
-        break;
-      }
-      cp = (cp << 6) | (p[i] & 0x3F);
-    }
-    if (!ok) {
-      ++p;
-      continue;
-    }
-    p += n;
-    if (cp < 0x20 || cp == 0x7F) continue;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      QueueInput({InputEvent::Char, 0, 0, UINT(0xD800 + (cp >> 10))});
-      QueueInput({InputEvent::Char, 0, 0, UINT(0xDC00 + (cp & 0x3FF))});
-    } else {
-      QueueInput({InputEvent::Char, 0, 0, UINT(cp)});
-    }
+  std::vector<char32_t> cps;
+  utf::DecodeUtf8(s, &cps);
+  for (char32_t c : cps) {
+    if (c < 0x20 || c == 0x7F) continue;
+    std::u16string units;
+    utf::AppendUtf16(c, &units);
+    for (char16_t u : units) QueueInput({InputEvent::Char, 0, 0, UINT(u)});
   }
 }
 

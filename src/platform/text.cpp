@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "platform/internal.h"
+#include "platform/utf.h"
 
 namespace ce {
 namespace {
@@ -43,8 +44,8 @@ struct Glyph {
 struct Face {
   TTF_Font* ttf = nullptr;
   bool tahoma = false;
-  bool strike = false;  // the face has a bitmap strike at this em size
-  int embolden = 0;     // pixels added to the width of strokes
+  bool strike = false;   // the face has a bitmap strike at this em size
+  int embolden = 0;      // pixels added to the width of strokes
   int advanceExtra = 0;  // pixels added to each glyph's advance
   int ttfAscent = 0;
   int ttfDescent = 0;
@@ -293,25 +294,15 @@ bool MetricsFor(DeviceContext* dc, Metrics* m) {
   return true;
 }
 
-// UTF-16 to code points; unpaired surrogates become U+FFFD.
-void Decode(LPCWSTR text, int count, std::vector<std::uint32_t>* out) {
-  out->clear();
+// Code points of the text (count < 0: up to its terminator); lone surrogates become U+FFFD.
+void Decode(LPCWSTR text, int count, std::vector<char32_t>* out) {
   std::size_t n = 0;
   if (count < 0) {
     while (text[n] != 0) ++n;
   } else {
     n = std::size_t(count);
   }
-  for (std::size_t i = 0; i < n; ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;
-    }
-    out->push_back(c);
-  }
+  utf::DecodeUtf16(std::u16string_view(text, n), out);
 }
 
 struct Line {
@@ -330,7 +321,7 @@ int Advance(Face* face, std::uint32_t c) {
 
 // Splits the text into lines: at line breaks unless single-line, and at spaces
 // to fit maxWidth with word-break. A word wider than the line stays whole.
-void Layout(Face* face, const std::vector<std::uint32_t>& cps, UINT format, int maxWidth,
+void Layout(Face* face, const std::vector<char32_t>& cps, UINT format, int maxWidth,
             std::vector<Line>* lines) {
   lines->clear();
   auto width = [&](std::size_t b, std::size_t e) {
@@ -440,7 +431,7 @@ void FontClose(GdiObject* font) {
 int DrawTextImpl(DeviceContext* dc, LPCWSTR text, int count, RECT* rect, UINT format) {
   Metrics m;
   if (dc == nullptr || text == nullptr || rect == nullptr || !MetricsFor(dc, &m)) return 0;
-  static std::vector<std::uint32_t> cps;  // kept between calls: no allocation per line of text
+  static std::vector<char32_t> cps;  // kept between calls: no allocation per line of text
   static std::vector<Line> lines;
   Decode(text, count, &cps);
   Layout(m.face, cps, format, rect->right - rect->left, &lines);
@@ -514,7 +505,7 @@ int DrawTextImpl(DeviceContext* dc, LPCWSTR text, int count, RECT* rect, UINT fo
 bool TextExtent(DeviceContext* dc, LPCWSTR text, int count, SIZE* size) {
   Metrics m;
   if (dc == nullptr || text == nullptr || size == nullptr || !MetricsFor(dc, &m)) return false;
-  static std::vector<std::uint32_t> cps;
+  static std::vector<char32_t> cps;
   Decode(text, count, &cps);
   int w = 0;
   for (std::uint32_t c : cps) w += GlyphFor(m.face, c).advance;
