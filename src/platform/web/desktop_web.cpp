@@ -1,0 +1,333 @@
+// The browser page as the desktop: the device's screen drawn on the page's
+// canvas, and the page's input as the stylus, the hard keys and typing.
+//
+// A page must return to the browser to get anything done, so the program's
+// waits (GetMessageW with nothing to do) do: the code is built with Asyncify,
+// and a wait awaits a promise that the next timer's setTimeout or the next
+// input event resolves. An idle page runs no code at all.
+#include <SDL.h>
+#include <emscripten.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "platform/utf.h"
+#include "platform/wm.h"
+
+namespace ce {
+
+namespace {
+
+// The browser's side of the wait. Module.wakeDevice (the page's pre-js) ends
+// the running wait; an event that lands while the program runs (not waiting)
+// is remembered, so the next wait returns at once.
+EM_JS(void, web_wake, (), { Module.wakeDevice(); });
+EM_JS(int, web_take_pending, (), {
+  const pending = !!Module.melvoriaPending;
+  Module.melvoriaPending = false;
+  return pending;
+});
+EM_ASYNC_JS(void, web_wait, (int timeoutMs), {
+  await new Promise((resolve) => {
+    const timer = timeoutMs >= 0 ? setTimeout(wake, timeoutMs) : null;
+    function wake() {
+      if (timer !== null) clearTimeout(timer);
+      Module.melvoriaWaiter = null;
+      resolve();
+    }
+    Module.melvoriaWaiter = wake;
+  });
+});
+
+// Pixels as RGBA bytes into the canvas at (x, y).
+EM_JS(void, web_put_pixels, (const std::uint8_t* rgba, int x, int y, int w, int h), {
+  const canvas = Module.canvas;
+  if (!Module.melvoriaContext || Module.melvoriaContext.canvas !== canvas)
+    Module.melvoriaContext = canvas.getContext('2d', {alpha: false});
+  const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, w * h * 4);
+  Module.melvoriaContext.putImageData(new ImageData(bytes, w, h), x, y);
+  if (Module.onScreenShown) Module.onScreenShown();
+});
+
+// The page's orientation as the device should follow it: 1 landscape,
+// 0 portrait, -1 no opinion (a desktop browser: its window is no handheld).
+EM_JS(int, web_page_landscape, (), {
+  const v = Module.melvoriaLandscape;
+  return v === true ? 1 : v === false ? 0 : -1;
+});
+EM_JS(void, web_toggle_fullscreen, (), {
+  if (Module.toggleFullscreen) Module.toggleFullscreen();
+});
+
+struct Page {
+  SDL_Window* window = nullptr;
+  bool hidden = false;
+  std::int64_t lastPresent = -1000;
+  int pageLandscape = -1;  // as last seen; a change turns the device
+  // What the canvas shows, so a frame sends only the rectangle that changed.
+  std::vector<std::uint32_t> shown;
+  int shownWidth = 0;
+  int shownHeight = 0;
+  std::vector<std::uint8_t> rgba;
+};
+Page g_page;
+constexpr int kFrameMs = 16;
+
+const auto g_clockStart = std::chrono::steady_clock::now();
+
+UINT VirtualKey(SDL_Keycode k) {
+  switch (k) {
+    case SDLK_UP:
+    case SDLK_KP_8:
+      return VK_UP;
+    case SDLK_DOWN:
+    case SDLK_KP_2:
+      return VK_DOWN;
+    case SDLK_LEFT:
+    case SDLK_KP_4:
+      return VK_LEFT;
+    case SDLK_RIGHT:
+    case SDLK_KP_6:
+      return VK_RIGHT;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+    case SDLK_KP_5:
+      return VK_RETURN;
+    case SDLK_ESCAPE:
+      return VK_ESCAPE;
+    case SDLK_BACKSPACE:
+      return VK_BACK;
+    case SDLK_DELETE:
+      return VK_DELETE;
+    case SDLK_TAB:
+      return VK_TAB;
+    case SDLK_SPACE:
+      return VK_SPACE;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+      return VK_CONTROL;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+      return VK_SHIFT;
+    default:
+      break;
+  }
+  if (k >= SDLK_a && k <= SDLK_z) return UINT('A' + (k - SDLK_a));
+  if (k >= SDLK_0 && k <= SDLK_9) return UINT('0' + (k - SDLK_0));
+  return 0;
+}
+
+void TypeUtf8(const char* s) {
+  std::vector<char32_t> points;
+  utf::DecodeUtf8(s, &points);
+  std::u16string units;
+  for (char32_t c : points)
+    if (c >= 0x20 && c != 0x7F) utf::AppendUtf16(c, &units);
+  for (char16_t u : units) QueueInput({InputEvent::Char, 0, 0, UINT(u)});
+}
+
+// The keys the page itself uses, as the desktop window does: F11 and
+// Alt+Enter (full screen), Ctrl+R (turns the device).
+bool PageKey(const SDL_Keysym& key) {
+  if (key.sym == SDLK_F11) return true;
+  if ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT)) return true;
+  return key.sym == SDLK_r && (key.mod & KMOD_CTRL);
+}
+
+void HandleEvent(const SDL_Event& e) {
+  Surface& screen = ScreenSurface();
+  switch (e.type) {
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_HIDDEN) {
+        g_page.hidden = true;
+      } else if (e.window.event == SDL_WINDOWEVENT_SHOWN) {
+        g_page.hidden = false;
+        W().screenDirty = true;
+      }
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      if (e.button.button == SDL_BUTTON_LEFT && e.button.x >= 0 && e.button.y >= 0 && e.button.x < screen.width &&
+          e.button.y < screen.height)
+        QueueInput({InputEvent::Down, e.button.x, e.button.y, 0});
+      break;
+    case SDL_MOUSEMOTION:
+      if (e.motion.state & SDL_BUTTON_LMASK) QueueInput({InputEvent::Move, e.motion.x, e.motion.y, 0});
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.button == SDL_BUTTON_LEFT) QueueInput({InputEvent::Up, e.button.x, e.button.y, 0});
+      break;
+    case SDL_KEYDOWN:
+      if (PageKey(e.key.keysym)) {
+        if (e.key.repeat) break;
+        if (e.key.keysym.sym == SDLK_r)
+          host::Rotate();
+        else
+          web_toggle_fullscreen();
+        break;
+      }
+      if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
+      break;
+    case SDL_KEYUP:
+      if (PageKey(e.key.keysym)) break;
+      if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
+      break;
+    case SDL_TEXTINPUT:
+      TypeUtf8(e.text.text);
+      break;
+    default:
+      break;
+  }
+}
+
+void PollEvents() {
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) HandleEvent(e);
+}
+
+// Called as the page's event handlers queue each event. SDL's own marker of
+// a poll is no news: waking for it would never let the page sleep.
+int SDLCALL WakeOnEvent(void*, SDL_Event* e) {
+  if (e->type != SDL_POLLSENTINEL) web_wake();
+  return 0;
+}
+
+// The device follows the page when a phone or tablet turns.
+void FollowPageOrientation() {
+  int landscape = web_page_landscape();
+  if (landscape < 0 || landscape == g_page.pageLandscape) return;
+  g_page.pageLandscape = landscape;
+  Surface& screen = ScreenSurface();
+  if ((screen.width > screen.height) != (landscape == 1)) host::Rotate();
+}
+
+// Sends the rectangle of the screen that differs from what the canvas shows.
+void Present() {
+  Surface& screen = ScreenSurface();
+  W().screenDirty = false;
+  g_page.lastPresent = RealClockMs();
+  const int w = screen.width, h = screen.height;
+  if (w <= 0 || h <= 0) return;
+  int top = 0, bottom = h, left = 0, right = w;
+  if (g_page.shownWidth == w && g_page.shownHeight == h) {
+    auto rowSame = [&](int y) {
+      return std::equal(screen.row(y), screen.row(y) + w, g_page.shown.data() + std::size_t(y) * w);
+    };
+    while (top < h && rowSame(top)) ++top;
+    if (top == h) return;
+    while (bottom > top && rowSame(bottom - 1)) --bottom;
+    left = w;
+    right = 0;
+    for (int y = top; y < bottom; ++y) {
+      const std::uint32_t* a = screen.row(y);
+      const std::uint32_t* b = g_page.shown.data() + std::size_t(y) * w;
+      int l = 0;
+      while (l < w && a[l] == b[l]) ++l;
+      if (l == w) continue;
+      int r = w;
+      while (r > l && a[r - 1] == b[r - 1]) --r;
+      left = std::min(left, l);
+      right = std::max(right, r);
+    }
+  }
+  const int bw = right - left, bh = bottom - top;
+  g_page.rgba.resize(std::size_t(bw) * bh * 4);
+  std::uint8_t* out = g_page.rgba.data();
+  for (int y = top; y < bottom; ++y) {
+    const std::uint32_t* row = screen.row(y);
+    for (int x = left; x < right; ++x) {
+      std::uint32_t p = row[x];  // 0x00RRGGBB
+      *out++ = std::uint8_t(p >> 16);
+      *out++ = std::uint8_t(p >> 8);
+      *out++ = std::uint8_t(p);
+      *out++ = 255;
+    }
+  }
+  web_put_pixels(g_page.rgba.data(), left, top, bw, bh);
+  g_page.shown = screen.pixels;
+  g_page.shownWidth = w;
+  g_page.shownHeight = h;
+}
+
+}  // namespace
+
+std::int64_t RealClockMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - g_clockStart).count();
+}
+
+bool DesktopProbe(std::string* error) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    *error = SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+bool DesktopOpen(std::string* error) {
+  if (g_page.window || W().options.headless) return true;
+  // Our waits are the only places that return to the browser: SDL's own
+  // would let input land in the middle of a frame.
+  SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+  SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+  SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "1");  // the finger is the stylus
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    *error = SDL_GetError();
+    return false;
+  }
+  // The canvas holds the device's pixels one for one; the page scales it.
+  Surface& screen = ScreenSurface();
+  g_page.window = SDL_CreateWindow("Melvoria", 0, 0, screen.width, screen.height, 0);
+  if (!g_page.window) {
+    *error = SDL_GetError();
+    return false;
+  }
+  SDL_AddEventWatch(WakeOnEvent, nullptr);
+  SDL_StartTextInput();
+  FollowPageOrientation();
+  W().screenDirty = true;
+  return true;
+}
+
+void DesktopClose() {
+  if (g_page.window) {
+    SDL_DelEventWatch(WakeOnEvent, nullptr);
+    SDL_DestroyWindow(g_page.window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  }
+  g_page = Page{};
+}
+
+void DesktopScreenResized() {
+  if (!g_page.window) return;
+  Surface& screen = ScreenSurface();
+  SDL_SetWindowSize(g_page.window, screen.width, screen.height);  // a new canvas size clears it
+  g_page.shownWidth = g_page.shownHeight = 0;
+  W().screenDirty = true;
+}
+
+void DesktopRaise() {}
+
+void RequestRaiseFromOtherThread() {}
+
+void DesktopPresentIfDue() {
+  if (!g_page.window) return;
+  PollEvents();
+  FollowPageOrientation();
+  if (W().screenDirty && !g_page.hidden && RealClockMs() - g_page.lastPresent >= kFrameMs) Present();
+}
+
+void DesktopWait(std::int64_t deadlineMs) {
+  std::int64_t until = deadlineMs;
+  if (g_page.window && W().screenDirty && !g_page.hidden) {
+    std::int64_t frame = g_page.lastPresent + kFrameMs;
+    if (until < 0 || frame < until) until = frame;
+  }
+  if (!web_take_pending()) {
+    std::int64_t now = RealClockMs();
+    web_wait(until < 0 ? -1 : int(std::max<std::int64_t>(0, until - now)));
+  }
+  DesktopPresentIfDue();
+}
+
+}  // namespace ce

@@ -1,0 +1,44 @@
+# Sourced by the web scripts: the tools of the browser build, installed from
+# Debian when missing (through sudo when not root).
+
+export NODE_PATH=/usr/share/nodejs  # node does not search Debian's module folder; emcc needs acorn from it
+WEB_PACKAGES="emscripten chromium fonts-wine dpkg-dev xz-utils patch python3 nodejs npm"
+
+web_as_root() {
+  if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+web_install_tools() {
+  local missing="" p
+  for p in $WEB_PACKAGES; do
+    # Node.js may come from elsewhere with npm inside it.
+    if [ "$p" = nodejs ] && command -v node >/dev/null; then continue; fi
+    if [ "$p" = npm ] && command -v npm >/dev/null; then continue; fi
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+  done
+  if [ -n "$missing" ]; then
+    echo "Installing:$missing"
+    web_as_root apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive web_as_root apt-get install -y -qq --no-install-recommends $missing
+  fi
+}
+
+# Debian's source packages: a deb-src entry for the release this machine runs.
+web_enable_sources() {
+  local list=/etc/apt/sources.list.d/melvoria-deb-src.sources
+  if apt-cache showsrc libsdl2 2>/dev/null | grep -q '^Version:'; then return; fi
+  if [ ! -f "$list" ]; then
+    local suite
+    suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "$suite" "$suite" > /tmp/melvoria-deb-src.sources
+    web_as_root install -m 644 /tmp/melvoria-deb-src.sources "$list"
+    rm -f /tmp/melvoria-deb-src.sources
+  fi
+  web_as_root apt-get update -qq
+}
+
+# The version apt-get source would fetch.
+web_source_version() {
+  apt-cache showsrc --only-source "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -V | tail -1
+}
