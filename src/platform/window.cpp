@@ -5,6 +5,10 @@
 #include <cstring>
 #include <thread>
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
+
 #include "platform/wm.h"
 
 namespace ce {
@@ -909,7 +913,11 @@ DWORD GetTickCount() { return DWORD(Now()); }
 
 void Sleep(DWORD ms) {
   if (W().options.virtualTime) return;  // everything but waiting happens at once
+#ifdef __EMSCRIPTEN__
+  emscripten_sleep(ms);  // a page returns to the browser while it waits
+#else
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+#endif
 }
 
 // ---- the shell -------------------------------------------------------------------------
