@@ -9,7 +9,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 DEB_BUILD ?= build-deb
 # What building and running the game needs: all that `make run` and `make install` install.
-GAME_PACKAGES = cmake g++ make pkg-config libsdl2-dev libsdl2-ttf-dev zlib1g-dev fonts-wine fonts-dejavu-core
+GAME_PACKAGES = cmake g++ make pkg-config libsdl2-dev libsdl2-ttf-dev libfontconfig-dev zlib1g-dev fonts-wine fonts-dejavu-core
 # What `make deb` adds.
 DEB_PACKAGES = dpkg-dev debhelper
 # Everything: the suite, the benchmarks and the checks of the installed files and the package.

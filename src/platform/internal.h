@@ -119,6 +119,16 @@ void FontClose(GdiObject* font);
 int DrawTextImpl(DeviceContext* dc, LPCWSTR text, int count, RECT* rect, UINT format);
 bool TextExtent(DeviceContext* dc, LPCWSTR text, int count, SIZE* size);
 
+// The font files text is drawn with. Tahoma: Wine's files in wineFolder first,
+// then a Tahoma that fontconfig knows; else fontconfig's stand-in for Tahoma (a
+// sans face), named in `note` for the one line on stderr.
+struct FontFiles {
+  std::string regular, bold;
+  bool tahoma = false;
+  std::string note;
+};
+FontFiles FindFontFiles(const std::string& wineFolder);
+
 // Pictures decoded from BMP bytes (1, 4, 8, 24 and 32 bits per pixel).
 std::shared_ptr<Surface> DecodeBmp(const std::uint8_t* data, std::size_t size);
 bool EncodeBmp(const Surface& s, std::vector<std::uint8_t>* out);

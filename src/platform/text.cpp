@@ -8,6 +8,11 @@
 // strikes those are used unsmoothed, as the handheld does.
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <strings.h>
+#include <unistd.h>
+#ifdef MELVORIA_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -22,8 +27,8 @@
 namespace ce {
 namespace {
 
-constexpr const char* kTahoma = "/usr/share/wine/fonts/tahoma.ttf";
-constexpr const char* kTahomaBold = "/usr/share/wine/fonts/tahomabd.ttf";
+// Debian's fonts-wine, which fontconfig does not index.
+constexpr const char* kWineFolder = "/usr/share/wine/fonts";
 constexpr const char* kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 constexpr const char* kDejaVuBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 // Tahoma's Windows ascent and descent (2049 + 423) over its 2048 units per em.
@@ -58,6 +63,8 @@ struct Engine {
   bool ready = false;
   std::map<std::pair<std::string, int>, std::unique_ptr<Face>> faces;
   std::map<std::string, bool> missingReported;
+  bool filesFound = false;
+  FontFiles files;
   ~Engine() {
     for (auto& [key, face] : faces) {
       if (face->ttf != nullptr && TTF_WasInit()) TTF_CloseFont(face->ttf);
@@ -141,10 +148,11 @@ Face* OpenFace(const std::string& file, int ppem, bool tahoma) {
     // The outlines of the Tahoma Bold we ship have the stems of the regular
     // face (only its bitmap strikes are truly bold), so smoothed sizes are
     // thickened by about a sixteenth of the em.
-    if (!face->strike && file == kTahomaBold) face->embolden = std::max(1, (ppem + 8) / 16);
+    const bool wineBold = file == std::string(kWineFolder) + "/tahomabd.ttf";
+    if (!face->strike && wineBold) face->embolden = std::max(1, (ppem + 8) / 16);
     // Some of its strikes are regular-weight too: those get the handheld's
     // synthetic bold, one pixel wider and one pixel further apart.
-    if (face->strike && file == kTahomaBold && StrikeStemWidth(face->ttf) <= 1) {
+    if (face->strike && wineBold && StrikeStemWidth(face->ttf) <= 1) {
       face->embolden = 1;
       face->advanceExtra = 1;
     }
@@ -156,22 +164,88 @@ Face* OpenFace(const std::string& file, int ppem, bool tahoma) {
   return result;
 }
 
+bool Readable(const std::string& file) {
+  return !file.empty() && ::access(file.c_str(), R_OK) == 0;
+}
+
+#ifdef MELVORIA_FONTCONFIG
+// The file fontconfig picks for a family at a weight, and that file's family.
+bool Match(const char* family, int weight, std::string* file, std::string* found) {
+  FcPattern* pattern = FcPatternCreate();
+  if (pattern == nullptr) return false;
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+  FcPatternAddInteger(pattern, FC_WEIGHT, weight);
+  FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  if (match == nullptr) return false;
+  FcChar8* path = nullptr;
+  FcChar8* name = nullptr;
+  const bool ok = FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch &&
+                  FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch;
+  if (ok) {
+    *file = reinterpret_cast<const char*>(path);
+    *found = reinterpret_cast<const char*>(name);
+  }
+  FcPatternDestroy(match);
+  return ok && Readable(*file);
+}
+#endif
+
+}  // namespace
+
+FontFiles FindFontFiles(const std::string& wineFolder) {
+  FontFiles f;
+  f.regular = wineFolder + "/tahoma.ttf";
+  f.bold = wineFolder + "/tahomabd.ttf";
+  if (Readable(f.regular) && Readable(f.bold)) {
+    f.tahoma = true;
+    return f;
+  }
+#ifdef MELVORIA_FONTCONFIG
+  // Asked for Tahoma, fontconfig gives Tahoma when it knows one, else the sans
+  // face its configuration puts in Tahoma's place.
+  std::string regular, bold, family, boldFamily;
+  if (FcInit() && Match("Tahoma", FC_WEIGHT_REGULAR, &regular, &family) &&
+      Match("Tahoma", FC_WEIGHT_BOLD, &bold, &boldFamily)) {
+    f.regular = regular;
+    f.bold = bold;
+    f.tahoma = strcasecmp(family.c_str(), "Tahoma") == 0;
+    if (!f.tahoma)
+      f.note = "no Tahoma (package fonts-wine); text is drawn with " + family + " (" + regular + ")";
+    return f;
+  }
+#endif
+  f.regular = kDejaVu;
+  f.bold = kDejaVuBold;
+  f.tahoma = false;
+  f.note = Readable(f.regular)
+               ? "no Tahoma (package fonts-wine); text is drawn with DejaVu Sans (" + f.regular + ")"
+               : "no font found (packages fonts-wine, fonts-dejavu-core); no text is drawn";
+  return f;
+}
+
+namespace {
+
 // Tahoma for every face name (the game asks for nothing else), bold from 700;
-// DejaVu Sans when the Tahoma files are missing.
+// its stand-in when there is no Tahoma. Found once, and said once on stderr.
 Face* FaceFor(const LOGFONTW& lf, int ppem) {
-  bool bold = lf.lfWeight >= FW_BOLD;
-  const char* file = bold ? kTahomaBold : kTahoma;
-  if (Face* f = OpenFace(file, ppem, true)) return f;
   Engine& e = TheEngine();
+  if (!e.filesFound) {
+    e.filesFound = true;
+    e.files = FindFontFiles(kWineFolder);
+    if (!e.files.note.empty()) std::fprintf(stderr, "melvoria: %s\n", e.files.note.c_str());
+  }
+  const bool bold = lf.lfWeight >= FW_BOLD;
+  const std::string& file = bold ? e.files.bold : e.files.regular;
+  if (Face* f = OpenFace(file, ppem, e.files.tahoma)) return f;
   if (!e.missingReported[file]) {
     e.missingReported[file] = true;
-    std::fprintf(stderr, "melvoria: cannot open the font %s (package fonts-wine); using DejaVu Sans\n", file);
-  }
-  const char* fallback = bold ? kDejaVuBold : kDejaVu;
-  if (Face* f = OpenFace(fallback, ppem, false)) return f;
-  if (!e.missingReported[fallback]) {
-    e.missingReported[fallback] = true;
-    std::fprintf(stderr, "melvoria: cannot open the font %s either; text is not drawn\n", fallback);
+    std::fprintf(stderr, "melvoria: cannot open the font %s; its text is not drawn\n", file.c_str());
   }
   return nullptr;
 }

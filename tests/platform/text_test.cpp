@@ -1,6 +1,10 @@
 // Fonts and DrawTextW: cell heights, placement of the ink, line breaking and
 // backgrounds, measured on a memory context.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "platform/device.h"
 #include "platform/internal.h"
@@ -128,6 +132,43 @@ TEST(Fonts, BoldIsBolderAtEveryHeightTheGameUses) {
     }
     EXPECT_GT(ink[1] * 100, ink[0] * 120) << "regular " << ink[0] << ", bold " << ink[1];
   }
+}
+
+// Wine's Tahoma by its folder first; then a Tahoma fontconfig knows; else
+// fontconfig's stand-in for it, which the note names.
+TEST(Fonts, TheFaceIsFoundByFolderThenFontconfig) {
+  namespace fs = std::filesystem;
+  const std::string wine = "/usr/share/wine/fonts";
+  ASSERT_TRUE(fs::exists(wine + "/tahoma.ttf")) << "package fonts-wine";
+
+  FontFiles f = FindFontFiles(wine);
+  EXPECT_TRUE(f.tahoma);
+  EXPECT_EQ(f.regular, wine + "/tahoma.ttf");
+  EXPECT_EQ(f.bold, wine + "/tahomabd.ttf");
+  EXPECT_EQ(f.note, "");
+
+  const std::string missing = "/nonexistent/wine/fonts";
+  f = FindFontFiles(missing);
+  EXPECT_FALSE(f.tahoma) << "this machine's fontconfig knows a Tahoma of its own";
+  EXPECT_EQ(::access(f.regular.c_str(), R_OK), 0) << f.regular;
+  EXPECT_EQ(::access(f.bold.c_str(), R_OK), 0) << f.bold;
+  EXPECT_NE(f.regular, f.bold);
+  EXPECT_NE(f.note.find(f.regular), std::string::npos) << f.note;
+
+  // A Tahoma that fontconfig indexes, wherever it lies.
+  char tmpl[] = "/tmp/melvoria-fonts-XXXXXX";
+  ASSERT_NE(::mkdtemp(tmpl), nullptr);
+  const fs::path dir = tmpl;
+  fs::copy_file(wine + "/tahoma.ttf", dir / "t.ttf");
+  fs::copy_file(wine + "/tahomabd.ttf", dir / "tb.ttf");
+  ASSERT_TRUE(FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>(tmpl)));
+  f = FindFontFiles(missing);
+  EXPECT_TRUE(f.tahoma);
+  EXPECT_EQ(f.regular, (dir / "t.ttf").string());
+  EXPECT_EQ(f.bold, (dir / "tb.ttf").string());
+  EXPECT_EQ(f.note, "");
+  FcConfigAppFontClear(nullptr);
+  fs::remove_all(dir);
 }
 
 TEST(DrawText, FlagsPlaceTheInk) {
