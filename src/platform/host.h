@@ -103,6 +103,9 @@ std::vector<float> MixForTest(int frames);
 // Frames per second of the mixed output (44100 unless the audio device asked
 // for another rate).
 int WaveOutputRate();
+// True while the output that plays (not the dummy driver's) is running: it
+// stops when nothing is left to play and starts again at the next write.
+bool WaveOutputRunning();
 
 // ---- data folder ---------------------------------------------------------------------
 // $MELVORIA_DATA_DIR, else $XDG_DATA_HOME/melvoria, else ~/.local/share/melvoria, read

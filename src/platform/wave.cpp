@@ -12,9 +12,19 @@
 // Overlapping sounds can sum past full scale; a limiter then turns the whole
 // mix down. One sound alone never passes full scale (no sample and no gain is
 // above 1), so it comes out exactly as mixed.
+//
+// The output runs only while there is something to play: the mixer stops it
+// once every queue has run dry and the limiter has let go, and a write starts
+// it again, so a quiet game costs no CPU. In a browser the output is the
+// page's audio context, suspended and resumed instead (a paused SDL output
+// there would still be called for silence).
 #include <SDL.h>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -77,6 +87,9 @@ struct State {
   std::mutex outputMutex;
   SDL_AudioDeviceID output = 0;
   bool outputFailed = false;
+  // The output that plays (not the dummy driver's), for starting and stopping
+  // it from either thread; 0 when there is none.
+  std::atomic<SDL_AudioDeviceID> live{0};
 };
 
 // Never destroyed: the audio thread may still call in while the program exits.
@@ -258,8 +271,41 @@ void MixAndDeliver(float* out, int frames) {
   Deliver(done);
 }
 
+#ifdef __EMSCRIPTEN__
+EM_JS(void, web_audio_run, (int run), {
+  const context = Module.SDL2 && Module.SDL2.audioContext;
+  if (!context) return;
+  if (run && context.state === 'suspended') context.resume();
+  if (!run && context.state === 'running') context.suspend();
+});
+#endif
+
+// Starts or stops the output that plays. Called with none of our locks held;
+// from the audio callback SDL holds its own device lock, which the UI thread's
+// start then waits for, so a write never lands between the mixer's last look
+// at the queues and the stop.
+void RunOutput(bool run) {
+  SDL_AudioDeviceID live = S().live.load();
+  if (!live) return;
+#ifdef __EMSCRIPTEN__
+  web_audio_run(run ? 1 : 0);
+#else
+  SDL_PauseAudioDevice(live, run ? 0 : 1);
+#endif
+}
+
+bool Idle() {
+  State& s = S();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  if (s.limiterGain != 1.0f) return false;
+  for (auto& d : s.devices)
+    if (!d->queue.empty()) return false;
+  return true;
+}
+
 void SDLCALL AudioCallback(void*, Uint8* stream, int length) {
   MixAndDeliver(reinterpret_cast<float*>(stream), length / int(2 * sizeof(float)));
+  if (Idle()) RunOutput(false);
 }
 
 // Opens the one SDL output on first use. With SDL's dummy driver the output
@@ -294,7 +340,12 @@ bool EnsureOutput() {
   }
   s.output = output;
   const char* driver = SDL_GetCurrentAudioDriver();
-  if (!driver || std::strcmp(driver, "dummy") != 0) SDL_PauseAudioDevice(output, 0);
+  if (!driver || std::strcmp(driver, "dummy") != 0) {
+    s.live = output;  // started by the first write
+#ifdef __EMSCRIPTEN__
+    SDL_PauseAudioDevice(output, 0);  // the audio context is what stops
+#endif
+  }
   return true;
 }
 
@@ -358,15 +409,18 @@ MMRESULT waveOutUnprepareHeader(HWAVEOUT device, WAVEHDR* header, UINT headerSiz
 }
 
 MMRESULT waveOutWrite(HWAVEOUT device, WAVEHDR* header, UINT headerSize) {
-  std::lock_guard<std::mutex> lock(S().mutex);
-  WaveDevice* d = Find(device);
-  if (!d) return MMSYSERR_INVALHANDLE;
-  if (!header || headerSize < kHandheldHeaderSize) return MMSYSERR_INVALPARAM;
-  if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
-  if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
-  header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
-  d->queue.push_back(header);
-  S().writes.push_back(host::WaveEvent{d->number, header, header->dwBufferLength});
+  {
+    std::lock_guard<std::mutex> lock(S().mutex);
+    WaveDevice* d = Find(device);
+    if (!d) return MMSYSERR_INVALHANDLE;
+    if (!header || headerSize < kHandheldHeaderSize) return MMSYSERR_INVALPARAM;
+    if (!(header->dwFlags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+    if (header->dwFlags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+    header->dwFlags = (header->dwFlags & ~WHDR_DONE) | WHDR_INQUEUE;
+    d->queue.push_back(header);
+    S().writes.push_back(host::WaveEvent{d->number, header, header->dwBufferLength});
+  }
+  RunOutput(true);
   return MMSYSERR_NOERROR;
 }
 
@@ -436,6 +490,7 @@ void WaveShutdown() {
     output = s.output;
     s.output = 0;
     s.outputFailed = false;
+    s.live = 0;
   }
   if (output) {
     SDL_CloseAudioDevice(output);  // waits for the audio thread to leave the mixer
@@ -483,6 +538,19 @@ DWORD WaveOutputVolume() {
 int WaveOutputRate() {
   std::lock_guard<std::mutex> lock(S().mutex);
   return S().rate;
+}
+
+bool WaveOutputRunning() {
+  SDL_AudioDeviceID live = S().live.load();
+  if (!live) return false;
+#ifdef __EMSCRIPTEN__
+  return EM_ASM_INT({
+    const context = Module.SDL2 && Module.SDL2.audioContext;
+    return context && context.state === 'running' ? 1 : 0;
+  }) != 0;
+#else
+  return SDL_GetAudioDeviceStatus(live) == SDL_AUDIO_PLAYING;
+#endif
 }
 
 std::vector<float> MixForTest(int frames) {

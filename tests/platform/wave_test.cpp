@@ -506,6 +506,48 @@ TEST_F(WaveTest, ARealOutputReportsBuffersFromTheAudioThread) {
   std::filesystem::remove_all(dir);
 }
 
+// The output runs only while there is something to play: stopped before the
+// first write, running from a write until its buffers are done, then stopped
+// again, and a later write is played all the same.
+TEST_F(WaveTest, ARealOutputStopsWhenNothingIsQueuedAndAWriteStartsIt) {
+  char dir[] = "/tmp/melvoria-wave-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+  ScopedEnv file("SDL_DISKAUDIOFILE", std::string(dir) + "/out.raw");
+
+  ThreadReports r;
+  WAVEFORMATEX format = Format(11025, 8, 1);
+  HWAVEOUT device = nullptr;
+  ASSERT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&ThreadCallback),
+                        reinterpret_cast<DWORD_PTR>(&r), CALLBACK_FUNCTION),
+            MMSYSERR_NOERROR);
+  EXPECT_FALSE(host::WaveOutputRunning());
+  std::vector<char> data(2205, char(140));  // 200 ms each
+  WAVEHDR headers[2] = {};
+  auto playAndWait = [&](WAVEHDR& h, std::size_t doneBefore) {
+    h.lpData = data.data();
+    h.dwBufferLength = DWORD(data.size());
+    ASSERT_EQ(waveOutPrepareHeader(device, &h, 32), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutWrite(device, &h, 32), MMSYSERR_NOERROR);
+    EXPECT_TRUE(host::WaveOutputRunning());
+    std::unique_lock<std::mutex> lock(r.mutex);
+    ASSERT_TRUE(r.changed.wait_for(lock, std::chrono::seconds(10), [&] { return r.done.size() > doneBefore; }));
+    EXPECT_EQ(r.done.back(), &h);
+  };
+  auto stopsSoon = [] {
+    for (int i = 0; i < 200 && host::WaveOutputRunning(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return !host::WaveOutputRunning();
+  };
+  playAndWait(headers[0], 0);
+  EXPECT_TRUE(stopsSoon()) << "the output kept running with nothing to play";
+  playAndWait(headers[1], 1);
+  EXPECT_TRUE(stopsSoon());
+  EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
+  WaveShutdown();
+  std::filesystem::remove_all(dir);
+}
+
 TEST_F(WaveTest, ShutdownHandsQueuedBuffersBack) {
   HWAVEOUT device = Open(Format(22050, 8, 1));
   WAVEHDR header;
