@@ -1,0 +1,31 @@
+#!/bin/bash
+# `make test-web`: builds the page (tools/web/build.sh) and runs web/web_test.mjs
+# in headless Chromium against the desktop program, whose screenshots it must
+# equal. Installs what it needs: Debian's emscripten and chromium, and the
+# test's node packages (web/package-lock.json) into build-web/test.
+#
+#   MELVORIA_DESKTOP   the desktop program to compare with (default build/melvoria)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+out=${BUILD_WEB:-$root/build-web}
+case "$out" in /*) ;; *) out=$root/$out ;; esac
+desktop=${MELVORIA_DESKTOP:-$root/build/melvoria}
+. "$here/tools.sh"
+
+if [ ! -x "$desktop" ]; then
+  echo "test-web: no desktop program at $desktop (make build)" >&2
+  exit 1
+fi
+"$here/build.sh"
+
+mkdir -p "$out/test"
+cp "$root/web/package.json" "$root/web/package-lock.json" "$root/web/web_test.mjs" "$out/test/"
+# Installed again only when the lock file changed.
+if ! cmp -s "$root/web/package-lock.json" "$out/test/node_modules/.installed-lock.json" 2>/dev/null; then
+  (cd "$out/test" && npm ci --no-audit --no-fund --loglevel=error)
+  cp "$root/web/package-lock.json" "$out/test/node_modules/.installed-lock.json"
+fi
+cd "$out/test"
+MELVORIA_SITE="$out" MELVORIA_DESKTOP="$desktop" CHROMIUM=/usr/bin/chromium \
+  node --test --test-concurrency=1 --test-reporter=spec web_test.mjs
