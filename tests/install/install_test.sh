@@ -16,4 +16,10 @@ check_tree "$prefix" bin
 diff <(cd "$work/stage" && find . -type f | sed 's|^\./opt/melvoria/||' | sort) <(installed_files bin | sort) ||
   fail "the install holds other files than these"
 run_scripted_game "$prefix/bin/melvoria" "$work/run"
+# The screenshots the AppStream file names are the ones tools/screenshots makes.
+src="$(cd "$(dirname "$0")/../.." && pwd)"
+for shot in $(grep -o 'screenshots/[a-z-]*\.png' "$prefix/share/metainfo/org.example.Melvoria.metainfo.xml"); do
+  [ -f "$src/docs/$shot" ] || fail "the AppStream file names $shot, which docs/ does not hold"
+  grep -qF "(docs/$shot)" "$src/README.md" || fail "the README does not show $shot"
+done
 echo "install test passed"
