@@ -1,6 +1,7 @@
 # The two commands: `make run` starts the game in a window, `make test` runs the suite.
 # `make install` installs the game under PREFIX (DESTDIR honoured), `make deb` builds its Debian package,
-# `make test-deb` builds and checks that package.
+# `make test-deb` builds and checks that package. `make web` builds the game as a web page in build-web/,
+# `make test-web` checks that page in headless Chromium against the desktop program.
 # DRY_RUN=1 prints the packages a target would make sure of and the commands it would run, and does nothing.
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -19,7 +20,7 @@ PACKAGES = $(GAME_PACKAGES) $(DEB_PACKAGES) \
 
 RUN = $(if $(DRY_RUN),@echo,)
 
-.PHONY: run game test build deps deps-game deps-deb install deb test-deb clean bench format
+.PHONY: run game test build deps deps-game deps-deb install deb test-deb web test-web clean bench format
 
 run: game
 	$(RUN) ./$(BUILD)/melvoria
@@ -44,6 +45,14 @@ deb: deps-deb
 
 test-deb: deps deb
 	$(RUN) bash tests/install/deb_test.sh $(DEB_BUILD)
+
+# The tools (emscripten, chromium, node packages) and the libraries built from
+# Debian's sources are installed and cached by the scripts themselves.
+web:
+	$(RUN) env WEB_CMAKE_FLAGS="$(WEB_CMAKE_FLAGS)" tools/web/build.sh
+
+test-web: game
+	$(RUN) env WEB_CMAKE_FLAGS="$(WEB_CMAKE_FLAGS)" MELVORIA_DESKTOP="$(abspath $(BUILD))/melvoria" tools/web/test.sh
 
 # $(call apt_install,PACKAGES): installs those that are missing (with sudo when not root).
 apt_install = @if [ -n "$(DRY_RUN)" ]; then echo "packages: $(strip $(1))"; exit 0; fi; \
