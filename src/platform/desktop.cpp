@@ -6,9 +6,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
+#include "platform/frame.h"
 #include "platform/utf.h"
 #include "platform/wm.h"
 
@@ -17,14 +20,24 @@ namespace ce {
 namespace {
 struct Desktop {
   SDL_Window* window = nullptr;
+  // A renderer only when SDL_RENDER_DRIVER names one (or the window's surface
+  // cannot be had); otherwise the window's surface, drawn here.
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   int texW = 0;
   int texH = 0;
-  std::int64_t lastPresent = -1000;
+  frame::Scaler scaler;
+  frame::Shown shown;
+  std::vector<std::uint32_t> converted;  // for a surface of another pixel format
+  bool whole = true;                     // the next frame draws all, bars too
+  int pixelW = 0, pixelH = 0, pointW = 0, pointH = 0;
+  std::int64_t lastFrame = -1000;
   std::int64_t lastPoll = 0;
   int frameMs = 16;
   bool fullscreen = false;
+  bool textInput = false;
+  std::int64_t framesPresented = 0;
+  std::FILE* frameLog = nullptr;  // MELVORIA_FRAME_LOG
   // Keys pressed for the window itself, not yet released: none of their
   // messages reaches the game.
   std::array<bool, SDL_NUM_SCANCODES> windowKeys{};
@@ -109,52 +122,216 @@ void SetIcon() {
   SDL_FreeSurface(s);
 }
 
-// The largest whole zoom at which the screen fits the display, with room for
-// the window's frame.
-int ZoomFor(int display) {
+// Usable area of the window's display (less a window frame's allowance) and
+// the display's whole size.
+constexpr int kFrameW = 16, kFrameH = 48;
+void DisplayAreas(int display, SDL_Rect* usable, SDL_Rect* whole) {
+  if (display < 0 || SDL_GetDisplayUsableBounds(display, usable) != 0) *usable = SDL_Rect{0, 0, 1280, 960};
+  if (display < 0 || SDL_GetDisplayBounds(display, whole) != 0) *whole = *usable;
+}
+
+// The screen at the largest size that fits the display in a window: its
+// whole zoom, or smaller than zoom 1 when even that does not fit.
+frame::Layout WindowFit(int display) {
   Surface& screen = ScreenSurface();
-  SDL_Rect usable{0, 0, 1280, 960};
-  if (display < 0 || SDL_GetDisplayUsableBounds(display, &usable) != 0) usable = SDL_Rect{0, 0, 1280, 960};
-  return std::max(
-      1, std::min((usable.w - 16) / std::max(1, screen.width), (usable.h - 48) / std::max(1, screen.height)));
+  SDL_Rect usable, whole;
+  DisplayAreas(display, &usable, &whole);
+  return frame::Fit(screen.width, screen.height, usable.w - kFrameW, usable.h - kFrameH);
+}
+
+// A desktop no larger than the device screen at zoom 1 starts full screen.
+bool StartsFullScreen(int display) {
+  Surface& screen = ScreenSurface();
+  SDL_Rect usable, whole;
+  DisplayAreas(display, &usable, &whole);
+  return whole.w <= screen.width || whole.h <= screen.height;
+}
+
+// The window never shrinks below the whole screen at its fitting size.
+void SetMinimumSize(const frame::Layout& fit) {
+  Surface& screen = ScreenSurface();
+  int w = fit.smooth ? fit.DestW() : screen.width, h = fit.smooth ? fit.DestH() : screen.height;
+  SDL_SetWindowMinimumSize(g_desk.window, w, h);
 }
 
 void FitWindow() {
-  Surface& screen = ScreenSurface();
   int display = std::max(0, SDL_GetWindowDisplayIndex(g_desk.window));
-  int zoom = ZoomFor(display);
-  SDL_SetWindowSize(g_desk.window, screen.width * zoom, screen.height * zoom);
+  frame::Layout fit = WindowFit(display);
+  SetMinimumSize(fit);
+  SDL_SetWindowSize(g_desk.window, fit.DestW(), fit.DestH());
   SDL_SetWindowPosition(g_desk.window, SDL_WINDOWPOS_CENTERED_DISPLAY(display),
                         SDL_WINDOWPOS_CENTERED_DISPLAY(display));
 }
 
-void MakeTexture() {
-  Surface& screen = ScreenSurface();
-  if (g_desk.texture) SDL_DestroyTexture(g_desk.texture);
-  g_desk.texture = SDL_CreateTexture(g_desk.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                     screen.width, screen.height);
-  g_desk.texW = screen.width;
-  g_desk.texH = screen.height;
-  SDL_RenderSetLogicalSize(g_desk.renderer, screen.width, screen.height);
-  SDL_RenderSetIntegerScale(g_desk.renderer, SDL_TRUE);
+bool Showing() {
+  return g_desk.window && !(SDL_GetWindowFlags(g_desk.window) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
 }
 
-void Present() {
+// Window size in pixels (the picture) and in points (the pointer's events).
+void WindowSizes(int* pixelW, int* pixelH, int* pointW, int* pointH) {
+  SDL_GetWindowSize(g_desk.window, pointW, pointH);
+  if (g_desk.renderer) {
+    if (SDL_GetRendererOutputSize(g_desk.renderer, pixelW, pixelH) != 0) *pixelW = *pointW, *pixelH = *pointH;
+  } else if (SDL_Surface* s = SDL_GetWindowSurface(g_desk.window)) {
+    *pixelW = s->w;
+    *pixelH = s->h;
+  } else {
+    *pixelW = *pointW;
+    *pixelH = *pointH;
+  }
+}
+
+// The device pixel under a pointer event's window point; false on a bar.
+bool PointerToDevice(int px, int py, int* x, int* y) {
+  const frame::Layout& l = g_desk.scaler.layout();
+  int pw = std::max(1, g_desk.pointW), ph = std::max(1, g_desk.pointH);
+  // Pixels of the point's middle, for a window whose pixels are not its points.
+  int qx = int((2 * std::int64_t(px) + 1) * g_desk.pixelW / (2 * pw));
+  int qy = int((2 * std::int64_t(py) + 1) * g_desk.pixelH / (2 * ph));
+  if (px < 0) qx = -1;
+  if (py < 0) qy = -1;
+  return l.ToDevice(qx, qy, x, y);
+}
+
+// Window pixels, one a line per frame with the time it was presented (for the
+// measurement script and the window test).
+void LogFrame(std::int64_t pixels) {
+  if (!g_desk.frameLog) return;
+  auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+  std::fprintf(g_desk.frameLog, "%lld %lld %dx%d\n", static_cast<long long>(us), static_cast<long long>(pixels),
+               g_desk.pixelW, g_desk.pixelH);
+  std::fflush(g_desk.frameLog);
+}
+
+// The window's surface: drawn in place, only the changed rectangles sent.
+std::int64_t DrawToSurface(const std::vector<RECT>& changed, bool whole) {
+  SDL_Surface* s = SDL_GetWindowSurface(g_desk.window);
+  if (!s) return 0;
   Surface& screen = ScreenSurface();
-  if (screen.width != g_desk.texW || screen.height != g_desk.texH) MakeTexture();
-  if (!g_desk.texture) return;
-  SDL_UpdateTexture(g_desk.texture, nullptr, screen.pixels.data(), int(screen.width * sizeof(std::uint32_t)));
+  const frame::Layout& l = g_desk.scaler.layout();
+  // Our pixels are 0xFFRRGGBB; another format takes a converted copy.
+  bool direct = s->format->format == SDL_PIXELFORMAT_RGB888 || s->format->format == SDL_PIXELFORMAT_ARGB8888;
+  if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return 0;
+  std::vector<SDL_Rect> sent;
+  std::int64_t pixels = 0;
+  if (whole) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
+  auto draw = [&](const RECT& area) {
+    RECT a = Intersect(area, RECT{0, 0, s->w, s->h});
+    a = Intersect(a, l.dest);
+    if (RectEmpty(a)) return;
+    int w = a.right - a.left, h = a.bottom - a.top;
+    if (direct) {
+      g_desk.scaler.Draw(screen, a, static_cast<std::uint32_t*>(s->pixels), s->pitch / 4, 0, 0);
+    } else {
+      g_desk.converted.resize(std::size_t(w) * h);
+      g_desk.scaler.Draw(screen, a, g_desk.converted.data(), w, a.left, a.top);
+      SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, g_desk.converted.data(), w * 4, s->format->format,
+                        static_cast<std::uint8_t*>(s->pixels) + a.top * s->pitch + a.left * s->format->BytesPerPixel,
+                        s->pitch);
+    }
+    if (!whole) sent.push_back(SDL_Rect{a.left, a.top, w, h});
+    pixels += std::int64_t(w) * h;
+  };
+  if (whole)
+    draw(l.dest);
+  else
+    for (const RECT& r : changed) draw(l.ToWindow(r));
+  if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+  if (whole) {
+    SDL_UpdateWindowSurface(g_desk.window);
+    return std::int64_t(s->w) * s->h;
+  }
+  if (!sent.empty()) SDL_UpdateWindowSurfaceRects(g_desk.window, sent.data(), int(sent.size()));
+  return pixels;
+}
+
+// A renderer: the changed rectangles go into a texture of the device screen
+// (scaled by the renderer, nearest neighbour) or, below zoom 1, of the
+// picture (scaled here), and the frame is drawn from it.
+std::int64_t DrawToRenderer(const std::vector<RECT>& changed, bool whole) {
+  Surface& screen = ScreenSurface();
+  const frame::Layout& l = g_desk.scaler.layout();
+  int tw = l.smooth ? l.DestW() : screen.width, th = l.smooth ? l.DestH() : screen.height;
+  if (!g_desk.texture || tw != g_desk.texW || th != g_desk.texH) {
+    if (g_desk.texture) SDL_DestroyTexture(g_desk.texture);
+    g_desk.texture =
+        SDL_CreateTexture(g_desk.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, tw, th);
+    if (!g_desk.texture) return 0;
+    SDL_SetTextureScaleMode(g_desk.texture, SDL_ScaleModeNearest);
+    g_desk.texW = tw;
+    g_desk.texH = th;
+    whole = true;
+  }
+  std::int64_t pixels = 0;
+  auto upload = [&](const RECT& device) {
+    // Texture rectangle: device pixels, or the picture's pixels from its corner.
+    RECT t = l.smooth ? Offset(Intersect(l.ToWindow(device), l.dest), -l.dest.left, -l.dest.top) : device;
+    t = Intersect(t, RECT{0, 0, tw, th});
+    if (RectEmpty(t)) return;
+    SDL_Rect tr{t.left, t.top, t.right - t.left, t.bottom - t.top};
+    void* p = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(g_desk.texture, &tr, &p, &pitch) != 0) return;
+    auto* dst = static_cast<std::uint32_t*>(p);
+    if (l.smooth) {
+      g_desk.scaler.Draw(screen, Offset(t, l.dest.left, l.dest.top), dst, pitch / 4, t.left + l.dest.left,
+                         t.top + l.dest.top);
+    } else {
+      for (int y = t.top; y < t.bottom; ++y) {
+        const std::uint32_t* src = screen.row(y) + t.left;
+        std::uint32_t* o = dst + std::ptrdiff_t(y - t.top) * (pitch / 4);
+        for (int x = 0; x < tr.w; ++x) o[x] = src[x] | 0xFF000000u;
+      }
+    }
+    SDL_UnlockTexture(g_desk.texture);
+    pixels += std::int64_t(tr.w) * tr.h;
+  };
+  if (whole)
+    upload(RECT{0, 0, screen.width, screen.height});
+  else
+    for (const RECT& r : changed) upload(r);
   SDL_SetRenderDrawColor(g_desk.renderer, 0, 0, 0, 255);
   SDL_RenderClear(g_desk.renderer);
-  SDL_RenderCopy(g_desk.renderer, g_desk.texture, nullptr, nullptr);
+  SDL_Rect d{l.dest.left, l.dest.top, l.DestW(), l.DestH()};
+  SDL_RenderCopy(g_desk.renderer, g_desk.texture, nullptr, &d);
   SDL_RenderPresent(g_desk.renderer);
+  return pixels;
+}
+
+// One frame: what changed since the last is drawn and sent; nothing when no
+// pixel changed. Returns the pixels sent.
+std::int64_t Frame() {
+  Surface& screen = ScreenSurface();
   W().screenDirty = false;
-  g_desk.lastPresent = RealClockMs();
+  g_desk.lastFrame = RealClockMs();
+  std::vector<RECT> written = ScreenWrites().Take();
+  WindowSizes(&g_desk.pixelW, &g_desk.pixelH, &g_desk.pointW, &g_desk.pointH);
+  frame::Layout l = frame::Fit(screen.width, screen.height, g_desk.pixelW, g_desk.pixelH);
+  bool whole = g_desk.whole || !l.Same(g_desk.scaler.layout());
+  if (whole) {
+    if (!l.Same(g_desk.scaler.layout())) g_desk.scaler.Configure(l);
+    g_desk.shown.Reset();
+  }
+  std::vector<RECT> changed = g_desk.shown.Take(screen, written);
+  if (changed.empty()) return 0;
+  g_desk.whole = false;
+  std::int64_t pixels = g_desk.renderer ? DrawToRenderer(changed, whole) : DrawToSurface(changed, whole);
+  ++g_desk.framesPresented;
+  LogFrame(pixels);
+  if (!g_desk.textInput) {
+    // Input methods may take a while to start: after the first frame.
+    SDL_StartTextInput();
+    g_desk.textInput = true;
+  }
+  return pixels;
 }
 
 void ToggleFullscreen() {
   g_desk.fullscreen = !g_desk.fullscreen;
   SDL_SetWindowFullscreen(g_desk.window, g_desk.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  g_desk.whole = true;
   W().screenDirty = true;
 }
 
@@ -177,7 +354,7 @@ bool WindowKey(const SDL_Keysym& key) {
 }
 
 void HandleEvent(const SDL_Event& e) {
-  Surface& screen = ScreenSurface();
+  int x = 0, y = 0;
   switch (e.type) {
     case SDL_QUIT:  // also SIGTERM and SIGINT
       CloseProgram();
@@ -185,22 +362,29 @@ void HandleEvent(const SDL_Event& e) {
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
         CloseProgram();
-      } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                 e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-                 e.window.event == SDL_WINDOWEVENT_RESTORED) {
+      } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+                 e.window.event == SDL_WINDOWEVENT_SHOWN || e.window.event == SDL_WINDOWEVENT_RESTORED ||
+                 e.window.event == SDL_WINDOWEVENT_MAXIMIZED) {
+        // Back on screen, or its pixels lost: the next frame is whole.
+        g_desk.whole = true;
         W().screenDirty = true;
       }
       break;
     case SDL_MOUSEBUTTONDOWN:
-      if (e.button.button == SDL_BUTTON_LEFT && e.button.x >= 0 && e.button.y >= 0 &&
-          e.button.x < screen.width && e.button.y < screen.height)
-        QueueInput({InputEvent::Down, e.button.x, e.button.y, 0});
+      if (e.button.button == SDL_BUTTON_LEFT && PointerToDevice(e.button.x, e.button.y, &x, &y))
+        QueueInput({InputEvent::Down, x, y, 0});
       break;
     case SDL_MOUSEMOTION:
-      if (e.motion.state & SDL_BUTTON_LMASK) QueueInput({InputEvent::Move, e.motion.x, e.motion.y, 0});
+      if (e.motion.state & SDL_BUTTON_LMASK) {
+        PointerToDevice(e.motion.x, e.motion.y, &x, &y);
+        QueueInput({InputEvent::Move, x, y, 0});
+      }
       break;
     case SDL_MOUSEBUTTONUP:
-      if (e.button.button == SDL_BUTTON_LEFT) QueueInput({InputEvent::Up, e.button.x, e.button.y, 0});
+      if (e.button.button == SDL_BUTTON_LEFT) {
+        PointerToDevice(e.button.x, e.button.y, &x, &y);
+        QueueInput({InputEvent::Up, x, y, 0});
+      }
       break;
     case SDL_KEYDOWN: {
       SDL_Scancode sc = e.key.keysym.scancode;
@@ -262,56 +446,74 @@ bool DesktopOpen(std::string* error) {
   SDL_SetHint(SDL_HINT_VIDEO_HIGHDPI_DISABLED, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "1");  // the finger is the stylus
+  // The window's own surface, not one SDL makes of a renderer (without a GPU
+  // that renderer is the software OpenGL stack: slow to start, big, and dear
+  // for every frame). An environment variable of that name still decides.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     *error = SDL_GetError();
     return false;
   }
-  // Made at its zoom from the start (SDL_WINDOWPOS_CENTERED is display 0):
-  // resized before it is mapped, the renderer's first frame may still be
-  // drawn for the size the window was made with.
-  Surface& screen = ScreenSurface();
-  int zoom = ZoomFor(0);
-  g_desk.window = SDL_CreateWindow("Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                   screen.width * zoom, screen.height * zoom,
-                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
+  // Made at its size from the start (SDL_WINDOWPOS_CENTERED is display 0), or
+  // full screen on a desktop no larger than the device screen.
+  frame::Layout fit = WindowFit(0);
+  g_desk.fullscreen = StartsFullScreen(0);
+  g_desk.window = SDL_CreateWindow(
+      "Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, fit.DestW(), fit.DestH(),
+      SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN |
+          (g_desk.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0));
   if (!g_desk.window) {
     *error = SDL_GetError();
     return false;
   }
-  g_desk.renderer = SDL_CreateRenderer(g_desk.window, -1, SDL_RENDERER_ACCELERATED);
-  if (!g_desk.renderer) g_desk.renderer = SDL_CreateRenderer(g_desk.window, -1, SDL_RENDERER_SOFTWARE);
-  if (!g_desk.renderer) {
-    *error = SDL_GetError();
-    SDL_DestroyWindow(g_desk.window);
-    g_desk.window = nullptr;
-    return false;
+  SetMinimumSize(fit);
+  const char* driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if ((driver && *driver) || !SDL_GetWindowSurface(g_desk.window)) {
+    g_desk.renderer = SDL_CreateRenderer(g_desk.window, -1, 0);
+    if (!g_desk.renderer) {
+      *error = SDL_GetError();
+      SDL_DestroyWindow(g_desk.window);
+      g_desk.window = nullptr;
+      return false;
+    }
   }
   SDL_DisplayMode mode;
   int display = SDL_GetWindowDisplayIndex(g_desk.window);
   if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
     g_desk.frameMs = std::max(1, 1000 / mode.refresh_rate);
+  if (const char* log = std::getenv("MELVORIA_FRAME_LOG"); log && *log) g_desk.frameLog = std::fopen(log, "a");
   SetIcon();
-  MakeTexture();
   SDL_ShowWindow(g_desk.window);
-  SDL_StartTextInput();
   g_wakeEvent = SDL_RegisterEvents(1);
+  g_desk.whole = true;
   W().screenDirty = true;
   return true;
 }
 
 void DesktopClose() {
+  if (g_desk.textInput) SDL_StopTextInput();
   if (g_desk.texture) SDL_DestroyTexture(g_desk.texture);
   if (g_desk.renderer) SDL_DestroyRenderer(g_desk.renderer);
   if (g_desk.window) SDL_DestroyWindow(g_desk.window);
   if (g_desk.window) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  if (g_desk.frameLog) std::fclose(g_desk.frameLog);
+  ScreenWrites().Clear();
   g_desk = Desktop{};
 }
 
 void DesktopScreenResized() {
   if (!g_desk.window) return;
-  MakeTexture();
-  if (!g_desk.fullscreen) FitWindow();
+  if (g_desk.fullscreen)
+    SetMinimumSize(WindowFit(std::max(0, SDL_GetWindowDisplayIndex(g_desk.window))));
+  else
+    FitWindow();
+  g_desk.whole = true;
   W().screenDirty = true;
+}
+
+std::int64_t DesktopFrameNow() {
+  if (!g_desk.window) return 0;
+  return Frame();
 }
 
 void DesktopRaise() {
@@ -337,7 +539,15 @@ void DesktopPresentIfDue() {
   if (!g_desk.window) return;
   std::int64_t now = RealClockMs();
   if (now - g_desk.lastPoll >= 4) PollEvents();
-  if (W().screenDirty && now - g_desk.lastPresent >= g_desk.frameMs) Present();
+  if (!W().screenDirty && !g_desk.whole) return;
+  if (!Showing()) {
+    // Nothing is drawn while no one sees it; the frame that shows it again is whole.
+    ScreenWrites().Clear();
+    W().screenDirty = false;
+    g_desk.whole = true;
+    return;
+  }
+  if (now - g_desk.lastFrame >= g_desk.frameMs) Frame();
 }
 
 void DesktopWait(std::int64_t deadlineMs) {
@@ -352,8 +562,8 @@ void DesktopWait(std::int64_t deadlineMs) {
     return;
   }
   std::int64_t until = deadlineMs;
-  if (W().screenDirty) {
-    std::int64_t frame = g_desk.lastPresent + g_desk.frameMs;
+  if ((W().screenDirty || g_desk.whole) && Showing()) {
+    std::int64_t frame = g_desk.lastFrame + g_desk.frameMs;
     if (until < 0 || frame < until) until = frame;
   }
   int timeout = until < 0 ? -1 : int(std::max<std::int64_t>(0, until - now));

@@ -112,6 +112,9 @@ void RefreshMemoryDC(DeviceContext* dc);
 Surface& ScreenSurface();
 // Marks the screen as changed (for the presenter), in screen coordinates.
 void ScreenChanged(const RECT& r);
+// The desktop window's next frame at once, whatever the display's pace (for
+// benchmarks); returns the window pixels it sent, 0 when no pixel changed.
+std::int64_t DesktopFrameNow();
 
 // Text, implemented in text.cpp over the font engine.
 bool FontOpen(GdiObject* font);

@@ -9,6 +9,7 @@
 #include <emscripten.h>
 #endif
 
+#include "platform/frame.h"
 #include "platform/wm.h"
 
 namespace ce {
@@ -907,7 +908,15 @@ int GetDeviceCaps(HDC, int index) {
 
 Surface& ScreenSurface() { return W().screen; }
 
-void ScreenChanged(const RECT&) { W().screenDirty = true; }
+frame::Writes& ScreenWrites() {
+  static frame::Writes writes;
+  return writes;
+}
+
+void ScreenChanged(const RECT& r) {
+  W().screenDirty = true;
+  ScreenWrites().Add(r);
+}
 
 DWORD GetTickCount() { return DWORD(Now()); }
 

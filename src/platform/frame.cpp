@@ -1,0 +1,262 @@
+// The desktop window's picture of the device screen: layout, scaling, and the
+// pixels that changed.
+#include "platform/frame.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ce::frame {
+
+namespace {
+// Rounds towards minus infinity (a pointer on a bar left of the picture).
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }
+
+std::int64_t Area(const RECT& r) { return std::int64_t(r.right - r.left) * (r.bottom - r.top); }
+RECT Union(const RECT& a, const RECT& b) {
+  return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+              std::max(a.bottom, b.bottom)};
+}
+bool Contains(const RECT& outer, const RECT& inner) {
+  return outer.left <= inner.left && outer.top <= inner.top && outer.right >= inner.right &&
+         outer.bottom >= inner.bottom;
+}
+}  // namespace
+
+// ---- layout --------------------------------------------------------------------------------
+
+bool Layout::Same(const Layout& o) const {
+  return screenW == o.screenW && screenH == o.screenH && zoom == o.zoom && smooth == o.smooth &&
+         dest.left == o.dest.left && dest.top == o.dest.top && dest.right == o.dest.right &&
+         dest.bottom == o.dest.bottom;
+}
+
+Layout Fit(int screenW, int screenH, int width, int height) {
+  Layout l;
+  l.screenW = std::max(1, screenW);
+  l.screenH = std::max(1, screenH);
+  width = std::max(1, width);
+  height = std::max(1, height);
+  int w, h;
+  if (width >= l.screenW && height >= l.screenH) {
+    l.zoom = std::min(width / l.screenW, height / l.screenH);
+    w = l.screenW * l.zoom;
+    h = l.screenH * l.zoom;
+  } else {
+    l.smooth = true;
+    // The side that is shorter for the shape fills the window.
+    if (std::int64_t(width) * l.screenH <= std::int64_t(height) * l.screenW) {
+      w = width;
+      h = int(std::max<std::int64_t>(1, std::int64_t(l.screenH) * width / l.screenW));
+    } else {
+      h = height;
+      w = int(std::max<std::int64_t>(1, std::int64_t(l.screenW) * height / l.screenH));
+    }
+  }
+  int x = (width - w) / 2, y = (height - h) / 2;
+  l.dest = RECT{x, y, x + w, y + h};
+  return l;
+}
+
+RECT Layout::ToWindow(const RECT& r) const {
+  if (!smooth)
+    return RECT{dest.left + r.left * zoom, dest.top + r.top * zoom, dest.left + r.right * zoom,
+                dest.top + r.bottom * zoom};
+  // Window pixel d averages device pixels [d * screen / dest, (d + 1) * screen / dest).
+  return RECT{LONG(dest.left + FloorDiv(std::int64_t(r.left) * DestW(), screenW)),
+              LONG(dest.top + FloorDiv(std::int64_t(r.top) * DestH(), screenH)),
+              LONG(dest.left + CeilDiv(std::int64_t(r.right) * DestW(), screenW)),
+              LONG(dest.top + CeilDiv(std::int64_t(r.bottom) * DestH(), screenH))};
+}
+
+bool Layout::ToDevice(int px, int py, int* x, int* y) const {
+  std::int64_t dx = px - dest.left, dy = py - dest.top;
+  if (!smooth) {
+    *x = int(FloorDiv(dx, zoom));
+    *y = int(FloorDiv(dy, zoom));
+  } else {
+    // The device pixel under the middle of the window pixel.
+    *x = int(FloorDiv((2 * dx + 1) * screenW, 2 * std::int64_t(DestW())));
+    *y = int(FloorDiv((2 * dy + 1) * screenH, 2 * std::int64_t(DestH())));
+  }
+  return px >= dest.left && px < dest.right && py >= dest.top && py < dest.bottom;
+}
+
+// ---- scaling -------------------------------------------------------------------------------
+
+void Scaler::Axis::Configure(int from, int to) {
+  first.assign(std::size_t(to), 0);
+  count.assign(std::size_t(to), 0);
+  offset.assign(std::size_t(to), 0);
+  weights.clear();
+  for (int d = 0; d < to; ++d) {
+    // In units of 1/to of a device pixel: window pixel d covers [start, end).
+    std::int64_t start = std::int64_t(d) * from, end = start + from;
+    int i0 = int(start / to), i1 = int((end - 1) / to);
+    first[std::size_t(d)] = i0;
+    count[std::size_t(d)] = i1 - i0 + 1;
+    offset[std::size_t(d)] = int(weights.size());
+    // Rounded on the running sum, so the weights add up to exactly 65536.
+    std::int64_t covered = 0;
+    std::uint32_t given = 0;
+    for (int i = i0; i <= i1; ++i) {
+      covered += std::min(end, std::int64_t(i + 1) * to) - std::max(start, std::int64_t(i) * to);
+      auto upTo = std::uint32_t((covered * 65536 + from / 2) / from);
+      weights.push_back(upTo - given);
+      given = upTo;
+    }
+  }
+}
+
+void Scaler::Configure(const Layout& layout) {
+  layout_ = layout;
+  if (layout.smooth) {
+    x_.Configure(layout.screenW, layout.DestW());
+    y_.Configure(layout.screenH, layout.DestH());
+  }
+}
+
+void Scaler::Draw(const Surface& screen, const RECT& areaIn, std::uint32_t* dst, int pitch, int originX,
+                  int originY) const {
+  const Layout& l = layout_;
+  RECT area = Intersect(areaIn, l.dest);
+  if (RectEmpty(area) || screen.width != l.screenW || screen.height != l.screenH) return;
+  auto out = [&](int X, int Y) { return dst + std::ptrdiff_t(Y - originY) * pitch + (X - originX); };
+  const int w = area.right - area.left;
+  if (!l.smooth) {
+    const int z = l.zoom;
+    // Whole device pixels only: the area is a multiple of the zoom from dest.
+    int x0 = (area.left - l.dest.left) / z, x1 = (area.right - l.dest.left + z - 1) / z;
+    int y0 = (area.top - l.dest.top) / z, y1 = (area.bottom - l.dest.top + z - 1) / z;
+    int left = l.dest.left + x0 * z, width = (x1 - x0) * z;
+    row_.resize(std::size_t(width));
+    for (int y = y0; y < y1; ++y) {
+      const std::uint32_t* src = screen.row(y) + x0;
+      std::uint32_t* r = row_.data();
+      for (int x = 0; x < x1 - x0; ++x)
+        for (int k = 0; k < z; ++k) *r++ = src[x] | 0xFF000000u;
+      for (int k = 0; k < z; ++k)
+        std::memcpy(out(left, l.dest.top + y * z + k), row_.data(), sizeof(std::uint32_t) * std::size_t(width));
+    }
+    return;
+  }
+  // Smooth: for each window row, the weighted sum of its device rows per
+  // channel (weights of 65536, kept to 1/256), then across the columns.
+  const int d0 = area.left - l.dest.left, d1 = area.right - l.dest.left;
+  const int c0 = x_.first[std::size_t(d0)];
+  const int c1 = x_.first[std::size_t(d1 - 1)] + x_.count[std::size_t(d1 - 1)];
+  const int span = c1 - c0;
+  row_.resize(std::size_t(span) * 3);
+  for (int Y = area.top; Y < area.bottom; ++Y) {
+    auto d = std::size_t(Y - l.dest.top);
+    std::fill(row_.begin(), row_.end(), 0u);
+    const std::uint32_t* wy = y_.weights.data() + y_.offset[d];
+    for (int j = 0; j < y_.count[d]; ++j) {
+      const std::uint32_t* src = screen.row(y_.first[d] + j) + c0;
+      std::uint32_t wj = wy[j];
+      std::uint32_t* acc = row_.data();
+      for (int c = 0; c < span; ++c, acc += 3) {
+        std::uint32_t p = src[c];
+        acc[0] += wj * ((p >> 16) & 255);
+        acc[1] += wj * ((p >> 8) & 255);
+        acc[2] += wj * (p & 255);
+      }
+    }
+    for (std::uint32_t& v : row_) v = (v + 128) >> 8;
+    std::uint32_t* o = out(area.left, Y);
+    for (int X = 0; X < w; ++X) {
+      auto dx = std::size_t(d0 + X);
+      const std::uint32_t* wx = x_.weights.data() + x_.offset[dx];
+      const std::uint32_t* acc = row_.data() + std::size_t(x_.first[dx] - c0) * 3;
+      std::uint32_t r = 1u << 23, g = 1u << 23, b = 1u << 23;
+      for (int i = 0; i < x_.count[dx]; ++i, acc += 3) {
+        r += wx[i] * acc[0];
+        g += wx[i] * acc[1];
+        b += wx[i] * acc[2];
+      }
+      o[X] = 0xFF000000u | ((r >> 24) << 16) | ((g >> 24) << 8) | (b >> 24);
+    }
+  }
+}
+
+// ---- what changed --------------------------------------------------------------------------
+
+void Writes::Add(const RECT& rIn) {
+  constexpr std::size_t kMost = 8;
+  if (RectEmpty(rIn)) return;
+  RECT r = rIn;
+  for (;;) {
+    bool merged = false;
+    for (std::size_t i = 0; i < rects_.size(); ++i) {
+      const RECT& e = rects_[i];
+      if (Contains(e, r)) return;
+      RECT u = Union(e, r);
+      // Overlapping, touching or near ones become one when little is added.
+      if (Contains(r, e) || Area(u) <= (Area(e) + Area(r)) * 5 / 4 + 64) {
+        r = u;
+        rects_.erase(rects_.begin() + std::ptrdiff_t(i));
+        merged = true;
+        break;
+      }
+    }
+    if (merged) continue;
+    if (rects_.size() < kMost) break;
+    // Full: into the one that grows least.
+    std::size_t best = 0;
+    std::int64_t growth = -1;
+    for (std::size_t i = 0; i < rects_.size(); ++i) {
+      std::int64_t g = Area(Union(rects_[i], r)) - Area(rects_[i]);
+      if (growth < 0 || g < growth) growth = g, best = i;
+    }
+    r = Union(rects_[best], r);
+    rects_.erase(rects_.begin() + std::ptrdiff_t(best));
+  }
+  rects_.push_back(r);
+}
+
+std::vector<RECT> Writes::Take() {
+  std::vector<RECT> out;
+  out.swap(rects_);
+  return out;
+}
+
+std::vector<RECT> Shown::Take(const Surface& screen, const std::vector<RECT>& written) {
+  if (!valid_ || pixels_.width != screen.width || pixels_.height != screen.height) {
+    pixels_ = screen;
+    valid_ = true;
+    return {RECT{0, 0, screen.width, screen.height}};
+  }
+  std::vector<RECT> changed;
+  const RECT all{0, 0, screen.width, screen.height};
+  for (const RECT& w : written) {
+    RECT r = Intersect(w, all);
+    if (RectEmpty(r)) continue;
+    const std::size_t bytes = sizeof(std::uint32_t) * std::size_t(r.right - r.left);
+    auto differs = [&](int y) { return std::memcmp(screen.row(y) + r.left, pixels_.row(y) + r.left, bytes) != 0; };
+    int top = r.top;
+    while (top < r.bottom && !differs(top)) ++top;
+    if (top == r.bottom) continue;
+    int bottom = r.bottom;
+    while (!differs(bottom - 1)) --bottom;
+    // Columns: only those left of (right of) what the rows so far found.
+    int left = r.right, right = r.left;
+    for (int y = top; y < bottom; ++y) {
+      const std::uint32_t* a = screen.row(y);
+      const std::uint32_t* b = pixels_.row(y);
+      int x = r.left;
+      while (x < left && a[x] == b[x]) ++x;
+      left = std::min(left, x);
+      if (x == r.right) continue;  // this row is the same
+      x = r.right - 1;
+      while (x >= right && a[x] == b[x]) --x;
+      right = std::max(right, x + 1);
+    }
+    RECT c{left, top, right, bottom};
+    for (int y = top; y < bottom; ++y)
+      std::memcpy(pixels_.row(y) + left, screen.row(y) + left, sizeof(std::uint32_t) * std::size_t(right - left));
+    changed.push_back(c);
+  }
+  return changed;
+}
+
+}  // namespace ce::frame
