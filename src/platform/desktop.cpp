@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/frame.h"
+#include "platform/session.h"
 #include "platform/utf.h"
 #include "platform/wm.h"
 
@@ -51,6 +52,7 @@ Uint32 g_wakeEvent = 0;
 const auto g_clockStart = std::chrono::steady_clock::now();
 
 UINT VirtualKey(SDL_Keycode k) {
+  if (UINT vk = 0; MappedKey(k, &vk)) return vk;  // the keys file, or its defaults
   switch (k) {
     case SDLK_UP:
     case SDLK_KP_8:
@@ -394,7 +396,7 @@ void HandleEvent(const SDL_Event& e) {
         if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
       } else if (!e.key.repeat) {
         if (e.key.keysym.sym == SDLK_r)
-          host::Rotate();  // turns the device
+          TurnFromDesktop();  // turns the device
         else
           ToggleFullscreen();
       }
@@ -415,6 +417,7 @@ void HandleEvent(const SDL_Event& e) {
       AppendUtf8AsChars(e.text.text);
       break;
     default:
+      PadEvent(e, RealClockMs());
       break;
   }
 }
@@ -483,6 +486,7 @@ bool DesktopOpen(std::string* error) {
     g_desk.frameMs = std::max(1, 1000 / mode.refresh_rate);
   if (const char* log = std::getenv("MELVORIA_FRAME_LOG"); log && *log) g_desk.frameLog = std::fopen(log, "a");
   SetIcon();
+  DesktopInputOpen();
   SDL_ShowWindow(g_desk.window);
   g_wakeEvent = SDL_RegisterEvents(1);
   g_desk.whole = true;
@@ -491,6 +495,7 @@ bool DesktopOpen(std::string* error) {
 }
 
 void DesktopClose() {
+  if (g_desk.window) DesktopInputClose();
   if (g_desk.textInput) SDL_StopTextInput();
   if (g_desk.texture) SDL_DestroyTexture(g_desk.texture);
   if (g_desk.renderer) SDL_DestroyRenderer(g_desk.renderer);

@@ -60,6 +60,14 @@ bool OptionsFromEnvironment(Options* o, std::string* error) {
   o->headless = scripted;
   if (const char* s = std::getenv("MELVORIA_HEADLESS"); s && *s) o->headless = std::strcmp(s, "0") != 0;
   if (const char* s = std::getenv("MELVORIA_DATA_DIR"); s && *s) o->dataDir = s;
+  if (const char* s = std::getenv("MELVORIA_RECORD"); s && *s) {
+    o->recordPath = s;
+    if (scripted || o->headless) {
+      *error = "MELVORIA_RECORD records a session played in the window; a run with MELVORIA_SCRIPT or "
+               "MELVORIA_HEADLESS=1 has none";
+      return false;
+    }
+  }
   return true;
 }
 

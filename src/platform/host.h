@@ -21,12 +21,14 @@ struct Options {
   bool headless = true;      // no desktop window
   bool virtualTime = true;   // GetTickCount and timers follow a clock that only AdvanceTime moves
   std::string scriptPath;    // empty: no script
+  std::string recordPath;    // empty: the session is not recorded
   std::string dataDir;       // empty: from the environment
 };
 
-// Options as MELVORIA_SCREEN, MELVORIA_DPI, MELVORIA_HEADLESS, MELVORIA_SCRIPT and
-// MELVORIA_DATA_DIR say. Returns false with a message on a malformed value, and
-// on a MELVORIA_DPI other than the screen's own (96 or 192, as `dpi` says).
+// Options as MELVORIA_SCREEN, MELVORIA_DPI, MELVORIA_HEADLESS, MELVORIA_SCRIPT,
+// MELVORIA_RECORD and MELVORIA_DATA_DIR say. Returns false with a message on a
+// malformed value, on a MELVORIA_DPI other than the screen's own (96 or 192, as
+// `dpi` says), and on a recording asked of a run without the desktop window.
 bool OptionsFromEnvironment(Options* options, std::string* error);
 
 // Brings the device up (or resets it to nothing: no windows, timers, queue,

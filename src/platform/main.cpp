@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/host.h"
+#include "platform/session.h"
 
 namespace ce {
 bool LoadScript(const std::string& path, std::string* error);
@@ -35,9 +36,18 @@ int main() {
     ce::host::Stop();
     return 1;
   }
-  ce::host::ClaimSingleCopy();
+  // A second copy only hands over to the first: it records nothing (and
+  // leaves the first one's recording alone).
+  if (ce::host::ClaimSingleCopy() && !options.recordPath.empty() &&
+      !ce::StartRecording(options.recordPath, &error)) {
+    std::fprintf(stderr, "melvoria: %s\n", error.c_str());
+    ce::host::Stop();
+    ce::host::ReleaseSingleCopy();
+    return 2;
+  }
   static char16_t empty[1] = {0};
   int rc = WinMain(ce::GetModuleHandleW(nullptr), nullptr, empty, ce::SW_SHOW);
+  ce::StopRecording();
   ce::host::Stop();
   ce::host::ReleaseSingleCopy();
   return rc;

@@ -2,12 +2,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 
+#include "platform/session.h"
 #include "platform/utf.h"
 #include "platform/wm.h"
 
@@ -15,11 +17,15 @@ namespace ce {
 
 namespace {
 struct Command {
-  enum Kind { Tap, Down, Move, Up, Key, Type, Wait, Rotate, Shot } kind;
+  enum Kind { Tap, Down, Move, Up, Key, KeyDown, KeyUp, Type, Wait, Clock, Rotate, Shot } kind;
   int line = 0;
   int x = 0;
   int y = 0;
   UINT vk = 0;
+  std::int64_t count = -1;  // wait: the timer messages it delivers (-1: as they fall due)
+  std::u16string timerClass;  // wait: whose timer delivers them (empty: the earliest due)
+  UINT_PTR timerId = 0;
+  std::int64_t value = 0;   // clock: the reading
   std::u16string text;
   std::string file;
 };
@@ -28,14 +34,23 @@ struct Script {
   bool loaded = false;
   std::vector<Command> commands;
   std::size_t next = 0;
+  // Once a counted wait has run, timers fire only inside waits: between lines
+  // the recorded session made none either.
+  bool counting = false;
+  std::int64_t budget = -1;  // timer messages the running counted wait still owes
+  int budgetLine = 0;
+  std::u16string budgetClass;  // whose timer owes them (empty: the earliest due)
+  UINT_PTR budgetId = 0;
+  bool clockPending = false;  // a `clock` line reached before its reading
+  std::int64_t clockValue = 0;
 };
 Script g_script;
 
-bool ParseNumber(const std::string& s, long max, long* out) {
-  if (s.empty() || s.size() > 9) return false;
+bool ParseNumber(const std::string& s, long long max, long long* out) {
+  if (s.empty() || s.size() > 10) return false;
   for (char c : s)
     if (c < '0' || c > '9') return false;
-  *out = std::stol(s);
+  *out = std::stoll(s);
   return *out <= max;
 }
 
@@ -43,9 +58,16 @@ struct KeyName {
   const char* name;
   UINT vk;
 };
-constexpr KeyName kKeys[] = {{"up", VK_UP},         {"down", VK_DOWN},    {"left", VK_LEFT},
-                             {"right", VK_RIGHT},   {"enter", VK_RETURN}, {"escape", VK_ESCAPE},
-                             {"backspace", VK_BACK}};
+// Every key the desktop gives the device has a name, so a recording can say it.
+constexpr KeyName kKeys[] = {
+    {"up", VK_UP},         {"down", VK_DOWN},     {"left", VK_LEFT},     {"right", VK_RIGHT},
+    {"enter", VK_RETURN},  {"escape", VK_ESCAPE}, {"backspace", VK_BACK}, {"delete", VK_DELETE},
+    {"tab", VK_TAB},       {"space", VK_SPACE},   {"ctrl", VK_CONTROL},  {"shift", VK_SHIFT},
+    {"a", 'A'}, {"b", 'B'}, {"c", 'C'}, {"d", 'D'}, {"e", 'E'}, {"f", 'F'}, {"g", 'G'}, {"h", 'H'},
+    {"i", 'I'}, {"j", 'J'}, {"k", 'K'}, {"l", 'L'}, {"m", 'M'}, {"n", 'N'}, {"o", 'O'}, {"p", 'P'},
+    {"q", 'Q'}, {"r", 'R'}, {"s", 'S'}, {"t", 'T'}, {"u", 'U'}, {"v", 'V'}, {"w", 'W'}, {"x", 'X'},
+    {"y", 'Y'}, {"z", 'Z'}, {"0", '0'}, {"1", '1'}, {"2", '2'}, {"3", '3'}, {"4", '4'}, {"5", '5'},
+    {"6", '6'}, {"7", '7'}, {"8", '8'}, {"9", '9'}};
 
 // The whole file; false with the reason when it cannot be read (a folder opens
 // but cannot be read).
@@ -104,7 +126,7 @@ bool LoadScript(const std::string& path, std::string* error) {
     Command c{};
     c.line = lineNo;
     if (word == "tap" || word == "down" || word == "move" || word == "up") {
-      long x, y;
+      long long x, y;
       if (parts.size() != 2) return fail("'" + word + "' needs two coordinates: " + word + " X Y");
       if (!ParseNumber(parts[0], 65535, &x) || !ParseNumber(parts[1], 65535, &y))
         return fail("coordinates must be whole numbers from 0 to 65535");
@@ -114,22 +136,46 @@ bool LoadScript(const std::string& path, std::string* error) {
                                 : Command::Up;
       c.x = int(x);
       c.y = int(y);
-    } else if (word == "key") {
-      if (parts.size() != 1) return fail("'key' needs one key name");
-      c.kind = Command::Key;
+    } else if (word == "key" || word == "keydown" || word == "keyup") {
+      if (parts.size() != 1) return fail("'" + word + "' needs one key name");
+      c.kind = word == "key" ? Command::Key : word == "keydown" ? Command::KeyDown : Command::KeyUp;
       for (const KeyName& k : kKeys)
         if (parts[0] == k.name) c.vk = k.vk;
       if (!c.vk)
-        return fail("unknown key '" + parts[0] + "' (keys: up down left right enter escape backspace)");
+        return fail("unknown key '" + parts[0] +
+                    "' (keys: up down left right enter escape backspace delete tab space ctrl shift, "
+                    "a to z, 0 to 9)");
     } else if (word == "type") {
       c.kind = Command::Type;
       c.text = utf::ToUtf16(rest);
+    } else if (word == "char") {
+      long long code;
+      if (parts.size() != 1 || !ParseNumber(parts[0], 0x10FFFF, &code) || code == 0 ||
+          (code >= 0xD800 && code <= 0xDFFF))
+        return fail("'char' needs a character's number, from 1 to 1114111 (not a surrogate)");
+      c.kind = Command::Type;
+      utf::AppendUtf16(char32_t(code), &c.text);
     } else if (word == "wait") {
-      long ms;
-      if (parts.size() != 1 || !ParseNumber(parts[0], 86400000, &ms))
-        return fail("'wait' needs a whole number of milliseconds");
+      long long ms, count = -1, id = 0;
+      if (parts.empty() || parts.size() == 3 || parts.size() > 4 || !ParseNumber(parts[0], 86400000, &ms))
+        return fail("'wait' needs a whole number of milliseconds (wait MS, wait MS N, wait MS N CLASS ID)");
+      if (parts.size() >= 2 && !ParseNumber(parts[1], 999999999, &count))
+        return fail("'wait MS N' needs a whole number of timer messages");
+      if (parts.size() == 4 && !ParseNumber(parts[3], 4294967295LL, &id))
+        return fail("'wait MS N CLASS ID' needs the timer's number");
       c.kind = Command::Wait;
       c.x = int(ms);
+      c.count = count;
+      if (parts.size() == 4) {
+        c.timerClass = utf::ToUtf16(parts[2]);
+        c.timerId = UINT_PTR(id);
+      }
+    } else if (word == "clock") {
+      long long ms;
+      if (parts.size() != 1 || !ParseNumber(parts[0], 4294967295LL, &ms))
+        return fail("'clock' needs the reading in milliseconds, from 0 to 4294967295");
+      c.kind = Command::Clock;
+      c.value = ms;
     } else if (word == "rotate") {
       if (!parts.empty()) return fail("'rotate' takes nothing after it");
       c.kind = Command::Rotate;
@@ -156,8 +202,23 @@ bool ScriptLoaded() {
   return g_script.loaded;
 }
 
+namespace {
+// A counted wait that found no timer for all of its messages: the replay no
+// longer follows the recorded session.
+void ReportUnpaidBudget() {
+  if (g_script.budget > 0)
+    std::fprintf(stderr,
+                 "melvoria: script line %d: %lld timer message(s) of the wait had no timer to come from; "
+                 "the run no longer follows the recording\n",
+                 g_script.budgetLine, static_cast<long long>(g_script.budget));
+  g_script.budget = -1;
+}
+}  // namespace
+
 bool ScriptStep() {
-  if (!g_script.loaded || g_script.next >= g_script.commands.size()) return false;
+  if (!g_script.loaded) return false;
+  ReportUnpaidBudget();
+  if (g_script.next >= g_script.commands.size()) return false;
   const Command& c = g_script.commands[g_script.next++];
   World& world = W();
   switch (c.kind) {
@@ -178,11 +239,28 @@ bool ScriptStep() {
       QueueInput({InputEvent::KeyDown, 0, 0, c.vk});
       QueueInput({InputEvent::KeyUp, 0, 0, c.vk});
       break;
+    case Command::KeyDown:
+      QueueInput({InputEvent::KeyDown, 0, 0, c.vk});
+      break;
+    case Command::KeyUp:
+      QueueInput({InputEvent::KeyUp, 0, 0, c.vk});
+      break;
     case Command::Type:
       for (char16_t ch : c.text) QueueInput({InputEvent::Char, 0, 0, UINT(ch)});
       break;
     case Command::Wait:
       world.waitTarget = world.now + c.x;
+      if (c.count >= 0) {
+        g_script.counting = true;
+        g_script.budget = c.count;
+        g_script.budgetLine = c.line;
+        g_script.budgetClass = c.timerClass;
+        g_script.budgetId = c.timerId;
+      }
+      break;
+    case Command::Clock:
+      g_script.clockPending = true;
+      g_script.clockValue = c.value;
       break;
     case Command::Rotate:
       host::Rotate();
@@ -195,6 +273,74 @@ bool ScriptStep() {
     }
   }
   return true;
+}
+
+const char* ScriptKeyName(UINT vk) {
+  for (const KeyName& k : kKeys)
+    if (k.vk == vk) return k.name;
+  return nullptr;
+}
+
+namespace {
+bool SameClass(const std::u16string& a, const std::u16string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i] >= u'A' && a[i] <= u'Z' ? char16_t(a[i] + 32) : a[i];
+    char16_t y = b[i] >= u'A' && b[i] <= u'Z' ? char16_t(b[i] + 32) : b[i];
+    if (x != y) return false;
+  }
+  return true;
+}
+}  // namespace
+
+bool TimersHeld(Window** w, Timer** t) {
+  if (!g_script.counting) return false;
+  World& world = W();
+  if (world.waitTarget < 0) return true;
+  if (g_script.budget < 0) return false;  // a plain wait: as they fall due
+  if (g_script.budget == 0) return true;
+  if (!g_script.budgetClass.empty()) {
+    // The named timer (of the windows of that class, the one due first).
+    Window* named = nullptr;
+    Timer* timer = nullptr;
+    for (Window* p : world.live)
+      if (!p->destroyed && SameClass(p->className, g_script.budgetClass))
+        for (Timer& x : p->timers)
+          if (x.id == g_script.budgetId &&
+              (!timer || x.due < timer->due || (x.due == timer->due && p->serial < named->serial))) {
+            named = p;
+            timer = &x;
+          }
+    if (!timer) return true;  // gone: the wait ends owing them, which is reported
+    *w = named;
+    *t = timer;
+  }
+  // The next message comes when its timer falls due, or at the end of the
+  // wait if that is sooner (the recorded clock ran ahead of the timers).
+  Timer* next = *t;
+  std::int64_t at = std::min(std::max(next->due, world.now), world.waitTarget);
+  world.now = at;
+  if (next->due > at) next->due = at;
+  return false;
+}
+
+void NoteTimerMessage(Window* w, UINT_PTR id) {
+  if (g_script.budget > 0 && W().waitTarget >= 0) --g_script.budget;
+  RecorderNoteTimer(w, id);
+}
+
+std::int64_t ClockReading(std::int64_t now) {
+  std::int64_t value = now;
+  if (g_script.clockPending) {
+    g_script.clockPending = false;
+    value = g_script.clockValue;
+  } else if (g_script.loaded && g_script.next < g_script.commands.size() &&
+             g_script.commands[g_script.next].kind == Command::Clock) {
+    // The reading that the line before led to: the recording wrote it after.
+    value = g_script.commands[g_script.next++].value;
+  }
+  RecorderNoteClock(value);
+  return value;
 }
 
 namespace host {

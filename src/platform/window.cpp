@@ -10,6 +10,7 @@
 #endif
 
 #include "platform/frame.h"
+#include "platform/session.h"
 #include "platform/wm.h"
 
 namespace ce {
@@ -130,7 +131,9 @@ HWND MainWindow() {
   return nullptr;
 }
 
-void QueueInput(const InputEvent& e) { W().input.push_back(e); }
+void QueueInput(const InputEvent& e) {
+  if (!HoldInput(e)) W().input.push_back(e);  // held while recording
+}
 
 // ---- classes and windows ----------------------------------------------------------
 
@@ -654,6 +657,7 @@ bool EarliestTimer(Window** window, Timer** timer) {
 
 void FireTimer(Window* w, Timer* t, MSG* msg, std::int64_t now) {
   *msg = MSG{w, WM_TIMER, t->id, 0, DWORD(now), POINT{0, 0}};
+  NoteTimerMessage(w, t->id);  // counted by a recording and by a counted wait
   t->due += t->period;
   // Far behind (a slow paint, a stopped process): do not fire a burst.
   if (t->due + 8 * std::int64_t(t->period) < now) t->due = now + t->period;
@@ -686,7 +690,7 @@ int TryGetMessage(MSG* msg, bool remove) {
   }
   Window* tw;
   Timer* t;
-  if (EarliestTimer(&tw, &t)) {
+  if (EarliestTimer(&tw, &t) && !TimersHeld(&tw, &t)) {
     std::int64_t now = Now();
     if (world.options.virtualTime && world.waitTarget >= 0 && t->due > now && t->due <= world.waitTarget) {
       world.now = t->due;  // virtual time jumps to the next timer of the running wait
@@ -714,6 +718,7 @@ BOOL GetMessageW(MSG* msg, HWND, UINT, UINT) {
   if (!msg) return FALSE;
   for (;;) {
     DesktopPresentIfDue();  // shows the screen once a frame and takes desktop input
+    ReleaseHeldInput();     // a recording's input, between messages
     int r = TryGetMessage(msg, true);
     if (r >= 0) return r;
     // Nothing to do now.
@@ -918,7 +923,7 @@ void ScreenChanged(const RECT& r) {
   ScreenWrites().Add(r);
 }
 
-DWORD GetTickCount() { return DWORD(Now()); }
+DWORD GetTickCount() { return DWORD(ClockReading(Now())); }
 
 void Sleep(DWORD ms) {
   if (W().options.virtualTime) return;  // everything but waiting happens at once

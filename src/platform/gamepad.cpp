@@ -1,0 +1,253 @@
+// Game pads as the handheld's hard keys: the D-pad and the left stick give the
+// direction keys, the buttons what the keys file says (A and Start the action
+// key, B Escape). They give the same key presses and releases the keyboard
+// gives, so the game's own rules (and its "Use PDAs Joystick" option) govern
+// them as they govern the arrows.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/session.h"
+
+namespace ce {
+
+namespace {
+// The stick pushed past half its travel is a press; it ends when the stick is
+// back in the dead zone (a quarter of its travel), so a stick resting near the
+// threshold does not chatter.
+constexpr int kPush = 16384;
+constexpr int kDeadZone = 8192;
+// A held direction repeats like a held arrow key: after half a second, then
+// 25 times a second.
+constexpr std::int64_t kRepeatDelay = 500;
+constexpr std::int64_t kRepeatEvery = 40;
+
+struct Pad {
+  SDL_JoystickID id = -1;
+  SDL_GameController* controller = nullptr;
+  UINT held[SDL_CONTROLLER_BUTTON_MAX] = {};  // what each held button gave when pressed
+  int x = 0;
+  int y = 0;
+  UINT stick = 0;  // the direction the stick holds
+  UINT repeatKey = 0;
+  std::int64_t repeatAt = -1;
+};
+
+struct Pads {
+  bool open = false;
+  std::vector<Pad> pads;
+  Uint32 wakeEvent = Uint32(-1);
+  SDL_TimerID timer = 0;
+  std::int64_t armedFor = -1;
+};
+Pads g_pads;
+
+bool IsDirection(UINT vk) {
+  return vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT;
+}
+
+void Press(Pad& p, UINT vk, std::int64_t now) {
+  QueueInput({InputEvent::KeyDown, 0, 0, vk});
+  if (IsDirection(vk)) {
+    p.repeatKey = vk;
+    p.repeatAt = now + kRepeatDelay;
+  }
+}
+
+void Release(Pad& p, UINT vk) {
+  QueueInput({InputEvent::KeyUp, 0, 0, vk});
+  if (p.repeatKey == vk) {
+    p.repeatKey = 0;
+    p.repeatAt = -1;
+  }
+}
+
+// How far the stick is pushed towards a direction.
+int Towards(const Pad& p, UINT vk) {
+  switch (vk) {
+    case VK_LEFT:
+      return -p.x;
+    case VK_RIGHT:
+      return p.x;
+    case VK_UP:
+      return -p.y;
+    default:
+      return p.y;
+  }
+}
+
+// The direction the stick gives now: a held one stays while the stick still
+// leans that way; another takes over only when the stick is pushed to it.
+UINT StickDirection(const Pad& p) {
+  int ax = std::abs(p.x), ay = std::abs(p.y);
+  UINT dominant = ax >= ay ? (p.x < 0 ? VK_LEFT : VK_RIGHT) : (p.y < 0 ? VK_UP : VK_DOWN);
+  int push = std::max(ax, ay);
+  if (p.stick != 0 && Towards(p, p.stick) >= kPush) return p.stick;
+  if (push >= kPush) return dominant;
+  if (p.stick != 0 && Towards(p, p.stick) >= kDeadZone) return p.stick;
+  return 0;
+}
+
+Pad* Find(SDL_JoystickID id) {
+  for (Pad& p : g_pads.pads)
+    if (p.id == id) return &p;
+  return nullptr;
+}
+
+void Plugged(int deviceIndex) {
+  SDL_GameController* c = SDL_GameControllerOpen(deviceIndex);
+  if (!c) return;
+  SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c));
+  if (Find(id)) {  // told twice (at start-up and by its own event)
+    SDL_GameControllerClose(c);
+    return;
+  }
+  Pad p;
+  p.id = id;
+  p.controller = c;
+  g_pads.pads.push_back(p);
+}
+
+// Unplugged: the pad goes with what it held. No release is sent: a press ends
+// only when the player lets go, and a pulled cable is not that.
+void Unplugged(SDL_JoystickID id) {
+  auto& v = g_pads.pads;
+  for (auto it = v.begin(); it != v.end(); ++it)
+    if (it->id == id) {
+      SDL_GameControllerClose(it->controller);
+      v.erase(it);
+      return;
+    }
+}
+
+void Button(SDL_JoystickID id, int button, bool down, std::int64_t now) {
+  Pad* p = Find(id);
+  if (!p || button < 0 || button >= SDL_CONTROLLER_BUTTON_MAX) return;
+  if (down) {
+    UINT vk = button < int(sizeof CurrentKeyMap().pad / sizeof CurrentKeyMap().pad[0])
+                  ? CurrentKeyMap().pad[button]
+                  : 0;
+    if (vk == 0 || p->held[button] != 0) return;
+    p->held[button] = vk;
+    Press(*p, vk, now);
+  } else if (UINT vk = p->held[button]) {
+    p->held[button] = 0;
+    Release(*p, vk);
+  }
+}
+
+void Axis(SDL_JoystickID id, int axis, int value, std::int64_t now) {
+  Pad* p = Find(id);
+  if (!p) return;
+  if (axis == SDL_CONTROLLER_AXIS_LEFTX)
+    p->x = value;
+  else if (axis == SDL_CONTROLLER_AXIS_LEFTY)
+    p->y = value;
+  else
+    return;
+  UINT direction = StickDirection(*p);
+  if (direction == p->stick) return;
+  if (p->stick) Release(*p, p->stick);
+  p->stick = direction;
+  if (direction) Press(*p, direction, now);
+}
+
+Uint32 Wake(Uint32, void*) {
+  SDL_Event e{};
+  e.type = g_pads.wakeEvent;
+  SDL_PushEvent(&e);
+  return 0;
+}
+
+// A wake-up for the next repeat, so the desktop's wait for events ends then.
+void Arm(std::int64_t now) {
+  std::int64_t next = -1;
+  for (const Pad& p : g_pads.pads)
+    if (p.repeatAt >= 0 && (next < 0 || p.repeatAt < next)) next = p.repeatAt;
+  if (next < 0 || g_pads.wakeEvent == Uint32(-1)) return;
+  if (g_pads.armedFor >= 0 && g_pads.armedFor <= next) return;
+  if (g_pads.timer) SDL_RemoveTimer(g_pads.timer);
+  g_pads.armedFor = next;
+  g_pads.timer = SDL_AddTimer(Uint32(std::max<std::int64_t>(1, next - now)), Wake, nullptr);
+}
+}  // namespace
+
+void PadsOpen() {
+  if (g_pads.open) return;
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_TIMER) != 0) {
+    std::fprintf(stderr, "melvoria: game pads are not available: %s\n", SDL_GetError());
+    return;
+  }
+  g_pads.open = true;
+  if (g_pads.wakeEvent == Uint32(-1)) g_pads.wakeEvent = SDL_RegisterEvents(1);
+  // Pads plugged in before the start arrive as events too; opened here they
+  // work from the first frame.
+  for (int i = 0; i < SDL_NumJoysticks(); ++i)
+    if (SDL_IsGameController(i)) Plugged(i);
+}
+
+void PadsClose() {
+  if (!g_pads.open) return;
+  if (g_pads.timer) SDL_RemoveTimer(g_pads.timer);
+  for (Pad& p : g_pads.pads) SDL_GameControllerClose(p.controller);
+  Uint32 wake = g_pads.wakeEvent;
+  g_pads = Pads{};
+  g_pads.wakeEvent = wake;
+  SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_TIMER);
+}
+
+int PadsOpenCount() {
+  return int(g_pads.pads.size());
+}
+
+bool PadEvent(const SDL_Event& e, std::int64_t now) {
+  if (!g_pads.open) return false;
+  if (e.type == g_pads.wakeEvent) {
+    g_pads.armedFor = -1;
+    g_pads.timer = 0;
+    PadRepeat(now);
+    return true;
+  }
+  switch (e.type) {
+    case SDL_CONTROLLERDEVICEADDED:
+      Plugged(e.cdevice.which);
+      return true;
+    case SDL_CONTROLLERDEVICEREMOVED:
+      Unplugged(e.cdevice.which);
+      return true;
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+      Button(e.cbutton.which, e.cbutton.button, e.type == SDL_CONTROLLERBUTTONDOWN, now);
+      break;
+    case SDL_CONTROLLERAXISMOTION:
+      Axis(e.caxis.which, e.caxis.axis, e.caxis.value, now);
+      break;
+    default:
+      return false;
+  }
+  Arm(now);
+  return true;
+}
+
+void PadRepeat(std::int64_t now) {
+  for (Pad& p : g_pads.pads) {
+    if (p.repeatAt < 0 || p.repeatAt > now) continue;
+    QueueInput({InputEvent::KeyDown, 0, 0, p.repeatKey});
+    p.repeatAt += kRepeatEvery;
+    if (p.repeatAt <= now) p.repeatAt = now + kRepeatEvery;  // late: no burst
+  }
+  Arm(now);
+}
+
+void DesktopInputOpen() {
+  LoadKeyMap();
+  PadsOpen();
+}
+
+void DesktopInputClose() {
+  PadsClose();
+}
+
+}  // namespace ce

@@ -1,0 +1,86 @@
+// What a player's session adds to the desktop window: game pads, the `keys`
+// file, and the recorder that writes the session as a script. Also the few
+// calls by which window.cpp lets the recorder and the script runner see and
+// steer the message stream. Only src/platform/ includes this.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/wm.h"
+
+union SDL_Event;
+
+namespace ce {
+
+// ---- the keys file (keymap.cpp) ------------------------------------------------
+
+// Which hard key each keyboard key and pad button gives. A key that is not
+// listed gives what the desktop gives it anyway (letters, Backspace, ...).
+struct KeyMap {
+  struct Binding {
+    std::int32_t keycode;  // SDL key code
+    UINT vk;               // 0: the key gives nothing
+  };
+  std::vector<Binding> keys;
+  UINT pad[32] = {};  // by SDL game-controller button; 0: nothing
+};
+KeyMap DefaultKeyMap();
+// The defaults with the file's lines applied in order. Each line it cannot use
+// is left out and described in `problems` as "LINE: reason".
+KeyMap ParseKeyMap(const std::string& text, std::vector<std::string>* problems);
+// <data>/keys, its problems reported on stderr; the defaults when it is missing.
+void LoadKeyMap();
+const KeyMap& CurrentKeyMap();
+// True when the map decides what the key gives (`vk`, possibly 0).
+bool MappedKey(const KeyMap& map, std::int32_t keycode, UINT* vk);
+bool MappedKey(std::int32_t keycode, UINT* vk);
+
+// ---- game pads (gamepad.cpp) -----------------------------------------------------
+
+// The game-controller subsystem on; pads already plugged in arrive as events.
+void PadsOpen();
+void PadsClose();
+// A pad's event (plugged, unplugged, button, axis, or its own repeat wake-up)
+// turned into hard keys; false for an event that is not a pad's.
+bool PadEvent(const SDL_Event& e, std::int64_t nowMs);
+// Held directions repeat when due (the wake-up event calls this too).
+void PadRepeat(std::int64_t nowMs);
+int PadsOpenCount();
+
+// The desktop window's input, brought up with it: the keys file and the pads.
+void DesktopInputOpen();
+void DesktopInputClose();
+
+// ---- the recorder (recorder.cpp) -------------------------------------------------
+
+// Starts writing the session to `path` (truncated); false with the reason.
+bool StartRecording(const std::string& path, std::string* error);
+// Writes what is left (timer messages since the last line) and closes the file.
+void StopRecording();
+bool Recording();
+// While recording, desktop input waits here until the device is between
+// messages (nothing posted, queued or to paint), so that a replay, which acts
+// only then, puts it at the same place in the message stream.
+bool HoldInput(const InputEvent& e);
+void ReleaseHeldInput();
+// The desktop's own turn of the device (Ctrl+R), held the same way.
+void TurnFromDesktop();
+void RecorderNoteTimer(Window* w, UINT_PTR id);
+void RecorderNoteClock(std::int64_t value);
+
+// ---- the script runner's side (script.cpp) ---------------------------------------
+
+// The script's name of a virtual key ("up", "enter", "a", ...); null if none.
+const char* ScriptKeyName(UINT vk);
+// Called by the message loop with the timer due first, before it delivers it:
+// true when timers must wait (a counted wait has delivered its messages, or
+// no wait runs); a counted wait that names a timer puts that one in its place.
+bool TimersHeld(Window** w, Timer** t);
+// A timer message has been made (counts for the recorder and a counted wait).
+void NoteTimerMessage(Window* w, UINT_PTR id);
+// What the program's reading of the clock gives: `now`, or a script's `clock`.
+std::int64_t ClockReading(std::int64_t now);
+
+}  // namespace ce
