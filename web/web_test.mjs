@@ -284,6 +284,24 @@ async function waitForChange(page, picture, ms = 5000) {
   return null;
 }
 
+// The stored game in a page's data folder, and in a desktop run's.
+const kStoreKey = 'registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria';
+const kWebStore = `/melvoria/${kStoreKey}`;
+
+async function waitForStorage(page) {
+  await page.waitForFunction(() => Module.storageSaves > 0 && !Module.storageBusy(), {timeout: 20000});
+}
+
+async function readPageFile(page, name) {
+  const text = await page.evaluate((name) => {
+    const bytes = Module.FS.readFile(name);
+    let t = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) t += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    return btoa(t);
+  }, name);
+  return Buffer.from(text, 'base64');
+}
+
 // ---- the tests ----------------------------------------------------------------------
 
 // Scripts in the large screen's coordinates ($D: the run's folder); halved for
@@ -346,7 +364,9 @@ describe('the page as a player meets it', () => {
     try {
       const page = await openPage(context);
       await waitForFirstFrame(page);
-      assert.equal(await page.evaluate(() => window.watch.audioContext.state), 'suspended', 'sound before any tap');
+      const audio = await page.evaluate(() => window.watch.audioContext && window.watch.audioContext.state);
+      assert.ok(audio, 'the game opened no audio output: it found no sound');
+      assert.equal(audio, 'suspended', 'sound before any tap');
       const menu = await canvasPicture(page);
       await tap(page, 240, 333);  // EASY GAME: the Help popup
       assert.ok(await waitForChange(page, menu), 'the tap on EASY GAME changed nothing');
@@ -412,6 +432,126 @@ describe('the page as a player meets it', () => {
       await waitForFirstFrame(page);
       const resumed = await firstFramePicture(page);
       assert.ok(differingPixels(resumed, menu) > resumed.width * resumed.height / 2, 'the reload shows the main menu');
+      assert.deepEqual(page.errors, []);
+    } finally {
+      await context.close();
+    }
+  });
+});
+
+describe('stored games and settings', () => {
+  test('a game left in a page comes back exactly after a reload, as on the desktop', async () => {
+    const screen = '480x640';
+    const leave = kStartEasy + 'tap 70 160\nwait 400\ntap 240 470\nwait 400\ndown 320 300\nmove 320 360\n' +
+      'move 320 400\nup 320 400\nwait 3000\nshot $D/left.png\ntap 395 40\nkey enter\n';
+    const resume = 'shot $D/back.png\nwait 2000\nshot $D/later.png\n';
+    const folder = path.join(work, 'stored');
+    const desktopLeft = await runDesktop(folder, leave, screen, ['$D/left.png', `$D/data/${kStoreKey}/GameStatus`]);
+    const desktopBack = await runDesktop(folder, resume, screen, ['$D/back.png', '$D/later.png']);
+
+    const context = await browser.createBrowserContext();
+    try {
+      const first = await runPage(context, leave, screen, ['$D/left.png']);
+      assert.equal(first.code, 0);
+      await waitForStorage(first.page);
+      const stored = await readPageFile(first.page, `${kWebStore}/GameStatus`);
+      assert.deepEqual(stored, desktopLeft[`$D/data/${kStoreKey}/GameStatus`], 'the stored bytes');
+      assert.deepEqual(first.page.errors, []);
+      await first.page.close();
+
+      const second = await runPage(context, resume, screen, ['$D/back.png', '$D/later.png']);
+      const left = decodePng(first.files['$D/left.png']);
+      assertSamePicture(left, decodePng(desktopLeft['$D/left.png']), 'the game left');
+      assertSamePicture(decodePng(second.files['$D/back.png']), left, 'the game resumed');
+      assertSamePicture(decodePng(second.files['$D/back.png']), decodePng(desktopBack['$D/back.png']), 'resumed');
+      assertSamePicture(decodePng(second.files['$D/later.png']), decodePng(desktopBack['$D/later.png']), 'resumed, later');
+      assert.deepEqual(second.page.errors, []);
+    } finally {
+      await context.close();
+    }
+  });
+
+  test('a name typed in the page goes into the hi-scores as on the desktop', async () => {
+    const screen = '480x640';
+    // A Hard game left with the exit box, then given one unit of life and 50000
+    // points (GameStatus offsets 64 score, 68 pending points, 596 life, 600 and
+    // 604 life to gain and lose): it drains out at once, and its score makes
+    // the table. The name box holds the last name; twelve backspaces clear it.
+    const makeHard = 'wait 500\ntap 240 389\nwait 500\ntap 405 513\nwait 3000\ntap 395 40\nkey enter\n';
+    const dying = (bytes) => {
+      const b = Buffer.from(bytes);
+      for (const [at, v] of [[64, 50000], [68, 0], [596, 1], [600, 0], [604, 0]]) b.writeInt32LE(v, at);
+      return b;
+    };
+    const name = 'Zoë Ålund';
+    const folder = path.join(work, 'name');
+    const made = await runDesktop(folder, makeHard, screen, [`$D/data/${kStoreKey}/GameStatus`]);
+    fs.writeFileSync(path.join(folder, 'data', kStoreKey, 'GameStatus'), dying(made[`$D/data/${kStoreKey}/GameStatus`]));
+    // OK, the table; a tap leaves it for the menu, whose close box stores the tables.
+    const entered = await runDesktop(folder, 'wait 3400\n' + 'key backspace\n'.repeat(12) + `type ${name}\n` +
+      'tap 140 366\nwait 1000\nshot $D/table.png\ntap 240 200\nwait 300\ntap 460 16\n', screen,
+      ['$D/table.png', `$D/data/${kStoreKey}/PrefsHard`]);
+
+    const context = await browser.createBrowserContext();
+    try {
+      const first = await runPage(context, makeHard, screen, []);
+      await waitForStorage(first.page);
+      const bytes = await readPageFile(first.page, `${kWebStore}/GameStatus`);
+      await first.page.evaluate(async (file, data) => {
+        Module.FS.writeFile(file, Uint8Array.from(atob(data), (c) => c.charCodeAt(0)));
+        await new Promise((resolve, reject) => Module.FS.syncfs(false, (e) => (e ? reject(e) : resolve())));
+      }, `${kWebStore}/GameStatus`, dying(bytes).toString('base64'));
+      await first.page.close();
+
+      const page = await openPage(context, {screen});
+      await waitForFirstFrame(page);
+      await sleep(4500);  // GAME OVER, then the name box
+      for (let i = 0; i < 12; i++) await page.keyboard.press('Backspace');
+      // Characters as a keyboard layout makes them, whatever the keys were.
+      const input = await page.createCDPSession();
+      for (const c of name) await input.send('Input.dispatchKeyEvent', {type: 'char', text: c});
+      await tap(page, 140, 366);  // OK
+      await sleep(1000);
+      assertSamePicture(await canvasPicture(page), decodePng(entered['$D/table.png']), 'the table with the name');
+      await tap(page, 240, 200);
+      await sleep(300);
+      await tap(page, 460, 16);
+      await page.waitForFunction(() => window.melvoriaExitCode !== undefined, {timeout: 10000});
+      await waitForStorage(page);
+      assert.deepEqual(await readPageFile(page, `${kWebStore}/PrefsHard`), entered[`$D/data/${kStoreKey}/PrefsHard`]);
+      assert.deepEqual(page.errors, []);
+    } finally {
+      await context.close();
+    }
+  });
+});
+
+describe('a phone', () => {
+  const portrait = {width: 412, height: 915, deviceScaleFactor: 2.625, isMobile: true, hasTouch: true};
+  const landscape = {...portrait, width: 915, height: 412, isLandscape: true};
+
+  test('a touch is the stylus, and turning the phone turns the device', async () => {
+    const reference = await runDesktop(path.join(work, 'turned'), 'wait 1000\nrotate\nwait 500\nshot $D/turned.png\n',
+      '480x640', ['$D/turned.png']);
+    const context = await browser.createBrowserContext();
+    try {
+      const page = await openPage(context, {}, portrait);
+      await waitForFirstFrame(page);
+      const menu = await canvasPicture(page);
+      assert.deepEqual([menu.width, menu.height], [480, 640]);
+
+      await page.setViewport(landscape);
+      await page.waitForFunction(() => document.getElementById('canvas').width === 640, {timeout: 5000});
+      await sleep(500);
+      assertSamePicture(await canvasPicture(page), decodePng(reference['$D/turned.png']), 'the landscape notice');
+      await page.setViewport(portrait);
+      await page.waitForFunction(() => document.getElementById('canvas').width === 480, {timeout: 5000});
+      await sleep(500);
+      assertSamePicture(await canvasPicture(page), menu, 'the menu, turned back');
+
+      const p = await pagePoint(page, 240, 333);
+      await page.touchscreen.tap(p.x, p.y);  // EASY GAME: the Help popup
+      assert.ok(await waitForChange(page, menu), 'the touch on EASY GAME changed nothing');
       assert.deepEqual(page.errors, []);
     } finally {
       await context.close();
