@@ -127,6 +127,8 @@ void SetIcon() {
 // Usable area of the window's display (less a window frame's allowance) and
 // the display's whole size.
 constexpr int kFrameW = 16, kFrameH = 48;
+// How often the display's events are taken while the program is busy.
+constexpr int kPollMs = 4;
 void DisplayAreas(int display, SDL_Rect* usable, SDL_Rect* whole) {
   if (display < 0 || SDL_GetDisplayUsableBounds(display, usable) != 0) *usable = SDL_Rect{0, 0, 1280, 960};
   if (display < 0 || SDL_GetDisplayBounds(display, whole) != 0) *whole = *usable;
@@ -543,7 +545,7 @@ void DesktopPresentIfDue() {
   if (g_raiseRequested.exchange(false)) DesktopRaise();
   if (!g_desk.window) return;
   std::int64_t now = RealClockMs();
-  if (now - g_desk.lastPoll >= 4) PollEvents();
+  if (now - g_desk.lastPoll >= kPollMs) PollEvents();
   if (!W().screenDirty && !g_desk.whole) return;
   if (!Showing()) {
     // Nothing is drawn while no one sees it; the frame that shows it again is whole.
@@ -572,8 +574,16 @@ void DesktopWait(std::int64_t deadlineMs) {
     if (until < 0 || frame < until) until = frame;
   }
   int timeout = until < 0 ? -1 : int(std::max<std::int64_t>(0, until - now));
+  if (timeout >= 0 && timeout <= kPollMs) {
+    // A running game's next tick is this close: sleep to it without asking the
+    // display for events, which are taken every kPollMs anyway.
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+    DesktopPresentIfDue();
+    return;
+  }
   SDL_Event e;
   int got = timeout < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, timeout);
+  g_desk.lastPoll = RealClockMs();  // the wait took the display's events
   if (got) {
     HandleEvent(e);
     PollEvents();

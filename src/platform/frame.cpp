@@ -129,14 +129,14 @@ void Scaler::Draw(const Surface& screen, const RECT& areaIn, std::uint32_t* dst,
     int x0 = (area.left - l.dest.left) / z, x1 = (area.right - l.dest.left + z - 1) / z;
     int y0 = (area.top - l.dest.top) / z, y1 = (area.bottom - l.dest.top + z - 1) / z;
     int left = l.dest.left + x0 * z, width = (x1 - x0) * z;
-    row_.resize(std::size_t(width));
     for (int y = y0; y < y1; ++y) {
       const std::uint32_t* src = screen.row(y) + x0;
-      std::uint32_t* r = row_.data();
+      std::uint32_t* r = out(left, l.dest.top + y * z);
       for (int x = 0; x < x1 - x0; ++x)
         for (int k = 0; k < z; ++k) *r++ = src[x] | 0xFF000000u;
-      for (int k = 0; k < z; ++k)
-        std::memcpy(out(left, l.dest.top + y * z + k), row_.data(), sizeof(std::uint32_t) * std::size_t(width));
+      for (int k = 1; k < z; ++k)
+        std::memcpy(out(left, l.dest.top + y * z + k), out(left, l.dest.top + y * z),
+                    sizeof(std::uint32_t) * std::size_t(width));
     }
     return;
   }
@@ -232,28 +232,25 @@ std::vector<RECT> Shown::Take(const Surface& screen, const std::vector<RECT>& wr
     RECT r = Intersect(w, all);
     if (RectEmpty(r)) continue;
     const std::size_t bytes = sizeof(std::uint32_t) * std::size_t(r.right - r.left);
-    auto differs = [&](int y) { return std::memcmp(screen.row(y) + r.left, pixels_.row(y) + r.left, bytes) != 0; };
-    int top = r.top;
-    while (top < r.bottom && !differs(top)) ++top;
-    if (top == r.bottom) continue;
-    int bottom = r.bottom;
-    while (!differs(bottom - 1)) --bottom;
-    // Columns: only those left of (right of) what the rows so far found.
-    int left = r.right, right = r.left;
-    for (int y = top; y < bottom; ++y) {
+    // Rows are compared whole; in a row that differs, only the columns outside
+    // what the rows before found are looked at.
+    int top = r.bottom, bottom = r.top, left = r.right, right = r.left;
+    for (int y = r.top; y < r.bottom; ++y) {
       const std::uint32_t* a = screen.row(y);
-      const std::uint32_t* b = pixels_.row(y);
+      std::uint32_t* b = pixels_.row(y);
+      if (std::memcmp(a + r.left, b + r.left, bytes) == 0) continue;
+      top = std::min(top, y);
+      bottom = y + 1;
       int x = r.left;
       while (x < left && a[x] == b[x]) ++x;
-      left = std::min(left, x);
-      if (x == r.right) continue;  // this row is the same
+      left = x;
       x = r.right - 1;
       while (x >= right && a[x] == b[x]) --x;
       right = std::max(right, x + 1);
+      std::memcpy(b + r.left, a + r.left, bytes);
     }
+    if (top >= bottom) continue;
     RECT c{left, top, right, bottom};
-    for (int y = top; y < bottom; ++y)
-      std::memcpy(pixels_.row(y) + left, screen.row(y) + left, sizeof(std::uint32_t) * std::size_t(right - left));
     changed.push_back(c);
   }
   return changed;

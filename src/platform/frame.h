@@ -54,7 +54,7 @@ class Scaler {
   };
   Layout layout_;
   Axis x_, y_;
-  mutable std::vector<std::uint32_t> row_;  // nearest: one expanded row; smooth: channel sums
+  mutable std::vector<std::uint32_t> row_;  // smooth: a window row's channel sums
 };
 
 // Screen rectangles written since they were last taken: a few, merged as they
