@@ -110,8 +110,8 @@ void Plugged(int deviceIndex) {
   g_pads.pads.push_back(p);
 }
 
-// Unplugged: the pad goes with what it held. No release is sent: a press ends
-// only when the player lets go, and a pulled cable is not that.
+// Unplugged: SDL has let go of its buttons and centred its stick just before
+// (their releases came as events), so nothing it held stays held.
 void Unplugged(SDL_JoystickID id) {
   auto& v = g_pads.pads;
   for (auto it = v.begin(); it != v.end(); ++it)

@@ -1,0 +1,392 @@
+// A session recorded on the real clock replays on virtual time with the same
+// messages in the same order and the same clock readings; and the script lines
+// that make that so: counted waits, clock readings, keys pressed and let go
+// apart, characters by number.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+#include "platform/session.h"
+#include "platform/wm.h"
+
+namespace ce {
+bool LoadScript(const std::string& path, std::string* error);
+}  // namespace ce
+
+using namespace ce;
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---- a small program driven as the game is ------------------------------------------
+
+// It notes every message it gets. Playing live, it also gets input the way the
+// desktop gives it: in the middle of things, with a paint still to come.
+struct Toy {
+  bool live = false;
+  std::vector<std::string> trace;
+  int ticks = 0;
+  int paints = 0;
+  HWND main = nullptr;
+  HWND second = nullptr;
+};
+Toy g_toy;
+
+void Note(HWND w, const std::string& what) {
+  g_toy.trace.push_back((w == g_toy.main ? "main " : "second ") + what);
+}
+
+// What a player does, by the main timer's tick.
+void Play(int tick) {
+  switch (tick) {
+    case 3:
+      host::StylusDown(10, 20);
+      host::StylusUp(10, 20);
+      break;
+    case 6:
+      host::StylusDown(30, 40);
+      break;
+    case 8:
+      host::StylusMove(-3, 45);  // dragged off the screen's edge
+      break;
+    case 9:
+      host::StylusUp(-3, 45);
+      break;
+    case 12:
+      host::KeyDown(VK_UP);
+      break;
+    case 15:
+      host::KeyUp(VK_UP);
+      host::KeyDown(VK_RETURN);
+      host::KeyUp(VK_RETURN);
+      break;
+    case 22:
+      host::TypeText(u"a b\U0001F600");
+      break;
+    case 30:
+    case 33:
+      TurnFromDesktop();
+      break;
+    default:
+      break;
+  }
+}
+
+LRESULT ToyProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_TIMER:
+      Note(w, "timer " + std::to_string(wParam));
+      if (w != g_toy.main) return 0;
+      ++g_toy.ticks;
+      InvalidateRect(w, nullptr, FALSE);
+      if (g_toy.live) Play(g_toy.ticks);
+      // A second timer runs for a while, and the first is set again.
+      if (g_toy.ticks == 20) SetTimer(g_toy.second, 2, 10, nullptr);
+      if (g_toy.ticks == 40) KillTimer(g_toy.second, 2);
+      if (g_toy.ticks == 45) SetTimer(g_toy.main, 1, 6, nullptr);
+      if (g_toy.ticks == 70) PostMessageW(g_toy.main, WM_CLOSE, 0, 0);
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      BeginPaint(w, &ps);
+      EndPaint(w, &ps);
+      Note(w, "paint");
+      // The game reads the clock while painting (it seeds its random numbers).
+      if (++g_toy.paints % 9 == 0) Note(w, "clock " + std::to_string(GetTickCount()));
+      if (g_toy.live && g_toy.paints == 14) {
+        host::KeyDown('A');
+        host::KeyUp('A');
+      }
+      return 0;
+    }
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+      Note(w, std::to_string(msg) + " " + std::to_string(wParam) + " " + std::to_string(lParam));
+      return 0;
+    case WM_SETTINGCHANGE:
+      Note(w, "turned");
+      return 0;
+    case WM_DESTROY:
+      if (w == g_toy.main) PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(w, msg, wParam, lParam);
+  }
+}
+
+void RunToy(bool live) {
+  g_toy = Toy{};
+  g_toy.live = live;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = ToyProc;
+  wc.lpszClassName = u"Toy";
+  RegisterClassW(&wc);
+  g_toy.main = CreateWindowExW(0, u"Toy", u"", WS_VISIBLE, 0, 0, 100, 100, nullptr, 0, nullptr, nullptr);
+  g_toy.second = CreateWindowExW(0, u"Toy", u"", WS_VISIBLE, 100, 100, 50, 50, nullptr, 0, nullptr, nullptr);
+  SetTimer(g_toy.main, 1, 4, nullptr);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+class RecordReplayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/melvoria-record-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    StopRecording();
+    host::Stop();
+    Load("");  // no script left behind for the next test
+    fs::remove_all(dir_);
+  }
+
+  void Start(bool virtualTime) {
+    host::Options o;
+    o.screenWidth = 240;
+    o.screenHeight = 320;
+    o.virtualTime = virtualTime;
+    host::Start(o);
+  }
+
+  bool Load(const std::string& script, std::string* error = nullptr) {
+    fs::path p = dir_ / "run.script";
+    std::ofstream(p) << script;
+    std::string ignored;
+    return LoadScript(p.string(), error ? error : &ignored);
+  }
+
+  // Messages a window of class Toy gets while the script runs on virtual time.
+  std::vector<std::string> Replay(const std::string& script) {
+    Start(true);
+    EXPECT_TRUE(Load(script));
+    RunToy(false);
+    return g_toy.trace;
+  }
+
+  fs::path dir_;
+};
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST_F(RecordReplayTest, ASessionOnTheRealClockReplaysMessageForMessage) {
+  Start(false);
+  fs::path recording = dir_ / "session.script";
+  std::string error;
+  ASSERT_TRUE(StartRecording(recording.string(), &error)) << error;
+  RunToy(true);
+  StopRecording();
+  std::vector<std::string> live = g_toy.trace;
+  host::Stop();
+
+  std::string script = Slurp(recording);
+  std::vector<std::string> replayed = Replay(script);
+  EXPECT_EQ(replayed, live) << script;
+  // The run met what makes it hard: two timers at once, readings of the
+  // clock, a tap, a drag off the edge, a space, a turned device.
+  for (const char* line : {"Toy 2\n", "\nclock ", "\ntap 10 20\n", "\nmove 65533 45\n", "\nchar 32\n",
+                           "\nrotate\n", "\nkey enter\n", "\nkeydown up\n"})
+    EXPECT_NE(script.find(line), std::string::npos) << line << " is not in\n" << script;
+}
+
+// A timer message every 4 ms, and a slow one every 10 s (as the Help page's).
+struct Timed {
+  std::vector<std::string> fired;  // "fast@MS" / "slow@MS"
+};
+Timed g_timed;
+
+LRESULT TimedProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_TIMER) {
+    g_timed.fired.push_back((wParam == 9 ? "slow@" : "fast@") + std::to_string(GetTickCount()));
+    return 0;
+  }
+  if (msg == WM_KEYUP) {
+    g_timed.fired.push_back("read " + std::to_string(GetTickCount()));
+    return 0;
+  }
+  if (msg == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(w, msg, wParam, lParam);
+}
+
+std::vector<std::string> RunTimed() {
+  g_timed = Timed{};
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = TimedProc;
+  wc.lpszClassName = u"Fast";
+  RegisterClassW(&wc);
+  wc.lpszClassName = u"Slow";
+  RegisterClassW(&wc);
+  HWND fast = CreateWindowExW(0, u"Fast", u"", WS_VISIBLE, 0, 0, 10, 10, nullptr, 0, nullptr, nullptr);
+  HWND slow = CreateWindowExW(0, u"Slow", u"", WS_VISIBLE, 0, 0, 10, 10, nullptr, 0, nullptr, nullptr);
+  SetTimer(fast, 1, 4, nullptr);
+  SetTimer(slow, 9, 10000, nullptr);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+  return g_timed.fired;
+}
+
+TEST_F(RecordReplayTest, CountedWaitsDeliverExactlyTheirTimerMessages) {
+  struct Case {
+    const char* script;
+    std::vector<std::string> fired;
+  };
+  const Case cases[] = {
+      // Five of the twenty-five that fell due, each at its time.
+      {"wait 100 5\n", {"fast@4", "fast@8", "fast@12", "fast@16", "fast@20"}},
+      // None, though the slow one and many fast ones fell due; then the wait
+      // that follows owes two: the late ones at once, in the order they fell due.
+      {"wait 10001 0\nwait 0 2\n", {"fast@10001", "slow@10001"}},
+      // A wait that names its timer gets that one's message, though another
+      // falls due sooner; a plain wait then delivers all that fall due.
+      {"wait 10000 1 Slow 9\nwait 8\n", {"slow@10000", "fast@10000", "fast@10004", "fast@10008"}},
+      // More than fall due in the time: the rest come at the wait's end.
+      {"wait 10 4\n", {"fast@4", "fast@8", "fast@10", "fast@10"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    Start(true);
+    ASSERT_TRUE(Load(c.script));
+    EXPECT_EQ(RunTimed(), c.fired);
+    host::Stop();
+  }
+  // The slow timer comes in a plain wait as before: counted waits change nothing else.
+  Start(true);
+  ASSERT_TRUE(Load("wait 10001\n"));
+  std::vector<std::string> plain = RunTimed();
+  EXPECT_EQ(plain.size(), 2501u);
+  EXPECT_EQ(std::count(plain.begin(), plain.end(), "slow@10000"), 1);
+}
+
+TEST_F(RecordReplayTest, ClockLinesAreWhatTheProgramReads) {
+  Start(true);
+  // The first reading comes from the line right after the key that led to
+  // it; the second has none and reads the clock; a clock line reached before
+  // its reading waits for it.
+  ASSERT_TRUE(Load("wait 30 0\nkey up\nclock 777\nkey up\nwait 5 0\nclock 4242\nwait 10 0\nkey up\n"));
+  std::vector<std::string> fired = RunTimed();
+  std::vector<std::string> reads;
+  for (const std::string& f : fired)
+    if (f.rfind("read ", 0) == 0) reads.push_back(f);
+  EXPECT_EQ(reads, (std::vector<std::string>{"read 777", "read 30", "read 4242"}));
+  EXPECT_EQ(std::count_if(fired.begin(), fired.end(), [](const std::string& f) { return f[0] != 'r'; }), 0);
+}
+
+TEST_F(RecordReplayTest, AWaitOwingMessagesWithNoTimerIsReported) {
+  Start(true);
+  ASSERT_TRUE(Load("wait 10 3 Nobody 5\n"));
+  testing::internal::CaptureStderr();
+  RunTimed();
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("line 1: 3 timer message(s)"), std::string::npos) << err;
+  EXPECT_NE(err.find("no longer follows the recording"), std::string::npos) << err;
+}
+
+// Keys and characters reach the window as the script names them.
+std::vector<std::string> g_keys;
+LRESULT KeysProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_KEYDOWN || msg == WM_KEYUP || msg == WM_CHAR) {
+    const char* kind = msg == WM_KEYDOWN ? "down " : msg == WM_KEYUP ? "up " : "char ";
+    g_keys.push_back(kind + std::to_string(wParam));
+    return 0;
+  }
+  if (msg == WM_DESTROY) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(w, msg, wParam, lParam);
+}
+
+TEST_F(RecordReplayTest, KeysAndCharactersGoByNameAndNumber) {
+  Start(true);
+  ASSERT_TRUE(Load("keydown shift\nkeydown a\nkeyup a\nkeyup shift\nkey space\nchar 32\ntype x\nchar 128512\n"));
+  g_keys.clear();
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = KeysProc;
+  wc.lpszClassName = u"Keys";
+  RegisterClassW(&wc);
+  HWND w = CreateWindowExW(0, u"Keys", u"", WS_VISIBLE, 0, 0, 10, 10, nullptr, 0, nullptr, nullptr);
+  SetFocus(w);
+  MSG m;
+  while (GetMessageW(&m, nullptr, 0, 0)) DispatchMessageW(&m);
+  EXPECT_EQ(g_keys, (std::vector<std::string>{"down 16", "down 65", "up 65", "up 16", "down 32", "up 32",
+                                               "char 32", "char 120", "char 55357", "char 56832"}));
+}
+
+TEST_F(RecordReplayTest, MalformedNewLinesStopTheScriptWithTheirNumber) {
+  struct Case {
+    const char* line;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"wait 10 x", "timer messages"},       {"wait 10 2 Toy", "wait MS N CLASS ID"},
+      {"wait 10 2 Toy one", "number"},       {"clock -1", "reading"},
+      {"clock 4294967296", "reading"},       {"char 55296", "surrogate"},
+      {"char 0", "character's number"},     {"keydown home", "unknown key 'home'"},
+      {"keyup", "one key name"},             {"tap -5 10", "whole numbers"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_FALSE(Load(std::string("wait 1\n") + c.line + "\n", &error)) << c.line;
+    EXPECT_NE(error.find(":2:"), std::string::npos) << c.line << " -> " << error;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.line << " -> " << error;
+  }
+}
+
+TEST_F(RecordReplayTest, RecordingNeedsTheWindowAndAWritableFile) {
+  struct Case {
+    std::vector<std::pair<const char*, const char*>> env;
+    bool ok;
+  };
+  const Case cases[] = {
+      {{{"MELVORIA_RECORD", "x.script"}}, true},
+      {{{"MELVORIA_RECORD", "x.script"}, {"MELVORIA_HEADLESS", "1"}}, false},
+      {{{"MELVORIA_RECORD", "x.script"}, {"MELVORIA_SCRIPT", "y.script"}}, false},
+      {{{"MELVORIA_RECORD", "x.script"}, {"MELVORIA_SCRIPT", "y.script"}, {"MELVORIA_HEADLESS", "0"}}, false},
+  };
+  for (const Case& c : cases) {
+    for (const char* v : {"MELVORIA_RECORD", "MELVORIA_HEADLESS", "MELVORIA_SCRIPT"}) ::unsetenv(v);
+    for (auto& [k, v] : c.env) ::setenv(k, v, 1);
+    host::Options o;
+    std::string error;
+    EXPECT_EQ(host::OptionsFromEnvironment(&o, &error), c.ok) << error;
+    if (c.ok) {
+      EXPECT_EQ(o.recordPath, "x.script");
+    } else {
+      EXPECT_NE(error.find("MELVORIA_RECORD"), std::string::npos) << error;
+    }
+  }
+  for (const char* v : {"MELVORIA_RECORD", "MELVORIA_HEADLESS", "MELVORIA_SCRIPT"}) ::unsetenv(v);
+  std::string error;
+  EXPECT_FALSE(StartRecording((dir_ / "no/such/folder/x.script").string(), &error));
+  EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+  EXPECT_FALSE(Recording());
+}
+
+}  // namespace
