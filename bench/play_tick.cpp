@@ -2,7 +2,16 @@
 // then the play screen serving the tick's requests and copying the board
 // window. During a "Spin All" and during the clearing of matched cells.
 // Each iteration should stay well under 0.4 ms.
+//
+// Beside them, the whole frame path of a desktop window (SDL's dummy video
+// driver, an offscreen surface): one display frame's four ticks with their
+// paints, then finding what changed and sending it, during a Spin All and on
+// a still board. The still board's frame sends nothing: it should cost little
+// more than its ticks. And the drawing of a whole frame at the zooms a window
+// may have.
 #include <benchmark/benchmark.h>
+
+#include <cstdlib>
 
 #include "app/program_state.h"
 #include "app/screens.h"
@@ -13,7 +22,9 @@
 #include "game/state.h"
 #include "game/tick.h"
 #include "platform/device.h"
+#include "platform/frame.h"
 #include "platform/host.h"
+#include "platform/internal.h"
 #include "render/draw.h"
 #include "render/play_screen.h"
 #include "render/scale.h"
@@ -33,9 +44,13 @@ ce::LRESULT Proc(ce::HWND w, ce::UINT m, ce::WPARAM wp, ce::LPARAM lp) {
   return ce::DefWindowProcW(w, m, wp, lp);
 }
 
-// A Melvoria game on the large screen, its first paint served.
-ce::HWND Setup() {
-  ce::host::Start(ce::host::Options{});
+// A Melvoria game on the large screen, its first paint served; in a desktop
+// window (the dummy driver's) when `window` says so.
+ce::HWND Setup(bool window = false) {
+  ce::host::Options options;
+  options.headless = !window;
+  if (window) setenv("SDL_VIDEODRIVER", "dummy", 1);
+  ce::host::Start(options);
   ResetProgramState();
   ce::WNDCLASSW wc{};
   wc.lpfnWndProc = Proc;
@@ -101,5 +116,89 @@ void ClearingTickAndPaint(benchmark::State& state) {
   ReleasePlaySurfaces();
 }
 BENCHMARK(ClearingTickAndPaint);
+
+// A display frame at 60 Hz: four ticks of 4 ms, then the frame. The argument
+// says what follows the ticks: 0 nothing (the ticks alone, to compare), 1 the
+// frame on the window's surface, 2 the frame through SDL's software renderer.
+constexpr int kTicksPerFrame = 4;
+
+void UsePath(const benchmark::State& state) {
+  if (state.range(0) == 2)
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+  else
+    unsetenv("SDL_RENDER_DRIVER");
+}
+
+std::int64_t FrameIfAsked(const benchmark::State& state) { return state.range(0) ? ce::DesktopFrameNow() : 0; }
+
+void Finish(benchmark::State& state, std::int64_t pixels, std::int64_t frames) {
+  state.counters["pixels/frame"] = frames ? double(pixels) / double(frames) : 0.0;
+  state.counters["sent"] = benchmark::Counter(double(frames), benchmark::Counter::kAvgIterations);
+  const char* labels[] = {"ticks alone", "window surface", "software renderer"};
+  state.SetLabel(labels[state.range(0)]);
+  FreeBitmapSlots();
+  ReleasePlaySurfaces();
+  ce::host::Stop();
+  unsetenv("SDL_RENDER_DRIVER");
+}
+
+void SpinAllFrame(benchmark::State& state) {
+  UsePath(state);
+  ce::HWND w = Setup(true);
+  ce::DesktopFrameNow();
+  std::int64_t pixels = 0, frames = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < kTicksPerFrame; ++i) {
+      if (AllReelsIdle()) {
+        gameStatus.matchActive = 0;
+        gameStatus.life = 17;
+        gameStatus.score = 1000;
+        engine.spinButtonReady = 1;
+        engine.buttonPressed = 1;
+        ExecuteCommand(w, SpinAll);
+      }
+      TickAndPaint(w);
+    }
+    std::int64_t sent = FrameIfAsked(state);
+    pixels += sent;
+    frames += sent > 0;
+  }
+  Finish(state, pixels, frames);
+}
+BENCHMARK(SpinAllFrame)->DenseRange(0, 2);
+
+void StillBoardFrame(benchmark::State& state) {
+  UsePath(state);
+  ce::HWND w = Setup(true);
+  while (!AllReelsIdle()) TickAndPaint(w);
+  for (int i = 0; i < 100; ++i) TickAndPaint(w);  // whatever settles after the reels
+  ce::DesktopFrameNow();
+  std::int64_t pixels = 0, frames = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < kTicksPerFrame; ++i) TickAndPaint(w);
+    std::int64_t sent = FrameIfAsked(state);
+    pixels += sent;
+    frames += sent > 0;
+  }
+  Finish(state, pixels, frames);
+}
+BENCHMARK(StillBoardFrame)->DenseRange(0, 2);
+
+// A whole frame drawn for a window: zoom 1, zoom 2, and scaled down smoothly
+// to the 450 x 600 that a 1024 x 600 screen shows full screen.
+void WholeFrameDrawn(benchmark::State& state) {
+  ce::Surface screen(480, 640);
+  for (int y = 0; y < screen.height; ++y)
+    for (int x = 0; x < screen.width; ++x) screen.row(y)[x] = std::uint32_t(x * 7 + y * 13) * 0x010305u;
+  int w = int(state.range(0)), h = int(state.range(1));
+  ce::frame::Scaler scaler;
+  scaler.Configure(ce::frame::Fit(480, 640, w, h));
+  std::vector<std::uint32_t> window(std::size_t(w) * h);
+  for (auto _ : state) {
+    scaler.Draw(screen, scaler.layout().dest, window.data(), w, 0, 0);
+    benchmark::DoNotOptimize(window.data());
+  }
+}
+BENCHMARK(WholeFrameDrawn)->Args({480, 640})->Args({960, 1280})->Args({450, 600});
 
 }  // namespace

@@ -46,15 +46,18 @@ class Scaler {
 
  private:
   // One axis of the smooth scale: each window pixel averages `count` device
-  // pixels from `first`, with weights (of 65536 in all) from `offset`.
+  // pixels from `first`, with weights (of 256 in all) from `offset`.
   struct Axis {
     std::vector<int> first, count, offset;
     std::vector<std::uint32_t> weights;
+    // When no window pixel averages more than three: their weights, three
+    // each (zeros after the last).
+    std::vector<std::uint32_t> three;
     void Configure(int from, int to);
   };
   Layout layout_;
   Axis x_, y_;
-  mutable std::vector<std::uint32_t> row_;  // smooth: a window row's channel sums
+  mutable std::vector<std::uint64_t> row_;  // smooth: a window row, its device rows summed
 };
 
 // Screen rectangles written since they were last taken: a few, merged as they
