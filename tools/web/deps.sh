@@ -60,9 +60,10 @@ if [ ! -f "$prefix/done" ]; then
       cmake --build ft -j"$jobs" >>"$work/freetype.log" 2>&1 && cmake --install ft >>"$work/freetype.log" 2>&1 ||
       { tail -30 "$work/freetype.log"; exit 1; }
 
-    # SDL2: only what the device layer uses (video, events, audio, timers).
+    # SDL2: only what the device layer uses (video, events, audio, timers,
+    # game pads through the browser's gamepad interface).
     emcmake cmake -S "$sdlsrc" -B sdl -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$stage" \
-      -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_JOYSTICK=OFF -DSDL_HAPTIC=OFF -DSDL_SENSOR=OFF \
+      -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF -DSDL_HAPTIC=OFF -DSDL_SENSOR=OFF \
       -DSDL_HIDAPI=OFF -DSDL_POWER=OFF >"$work/sdl.log" 2>&1 &&
       cmake --build sdl -j"$jobs" >>"$work/sdl.log" 2>&1 && cmake --install sdl >>"$work/sdl.log" 2>&1 ||
       { tail -30 "$work/sdl.log"; exit 1; }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/session.h"
 #include "platform/utf.h"
 #include "platform/wm.h"
 
@@ -77,7 +78,9 @@ constexpr int kFrameMs = 16;
 
 const auto g_clockStart = std::chrono::steady_clock::now();
 
+// As the desktop window maps keys: the keys file first, then the fixed ones.
 UINT VirtualKey(SDL_Keycode k) {
+  if (UINT vk = 0; MappedKey(k, &vk)) return vk;
   switch (k) {
     case SDLK_UP:
     case SDLK_KP_8:
@@ -162,7 +165,7 @@ void HandleEvent(const SDL_Event& e) {
       if (PageKey(e.key.keysym)) {
         if (e.key.repeat) break;
         if (e.key.keysym.sym == SDLK_r)
-          host::Rotate();
+          TurnFromDesktop();
         else
           web_toggle_fullscreen();
         break;
@@ -177,6 +180,7 @@ void HandleEvent(const SDL_Event& e) {
       TypeUtf8(e.text.text);
       break;
     default:
+      PadEvent(e, RealClockMs());  // game pads, through the browser's gamepad interface
       break;
   }
 }
@@ -199,7 +203,7 @@ void FollowPageOrientation() {
   if (landscape < 0 || landscape == g_page.pageLandscape) return;
   g_page.pageLandscape = landscape;
   Surface& screen = ScreenSurface();
-  if ((screen.width > screen.height) != (landscape == 1)) host::Rotate();
+  if ((screen.width > screen.height) != (landscape == 1)) TurnFromDesktop();
 }
 
 // Sends the rectangle of the screen that differs from what the canvas shows.
@@ -284,6 +288,7 @@ bool DesktopOpen(std::string* error) {
   }
   SDL_AddEventWatch(WakeOnEvent, nullptr);
   SDL_StartTextInput();
+  DesktopInputOpen();
   FollowPageOrientation();
   W().screenDirty = true;
   return true;
@@ -291,6 +296,7 @@ bool DesktopOpen(std::string* error) {
 
 void DesktopClose() {
   if (g_page.window) {
+    DesktopInputClose();
     SDL_DelEventWatch(WakeOnEvent, nullptr);
     SDL_DestroyWindow(g_page.window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
