@@ -3,117 +3,24 @@
 # - the first frame is the whole screen at the window's zoom;
 # - the keys the window keeps for itself (F11, Alt+Enter, Ctrl+R) never reach
 #   the game, pressed or released, whichever key is let go first;
+# - a still screen presents no frames, a minimised window none, and the frame
+#   that shows it again is whole;
 # - the warning shown at start for an unsupported screen ends the program with
 #   0 when the window is closed or the program gets SIGTERM.
 # What the window shows is compared with screenshots of scripted runs.
 set -euo pipefail
 binary="$1"
-here="$(cd "$(dirname "$0")" && pwd)"
-work="$(mktemp -d)"
-wm=""
-pid=""
-cleanup() {
-  if [ -n "$pid" ]; then kill -KILL "$pid" 2>/dev/null || true; fi
-  if [ -n "$wm" ]; then kill "$wm" 2>/dev/null || true; fi
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-for tool in xwd xwininfo xdotool wmctrl openbox python3; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (make deps installs it)" >&2; exit 1; }
-done
-export MELVORIA_DATA_DIR="$work/data" MELVORIA_RUNTIME_DIR="$work/run" SDL_AUDIODRIVER=dummy
-unset MELVORIA_SCRIPT MELVORIA_HEADLESS MELVORIA_SCREEN MELVORIA_DPI SDL_VIDEODRIVER
-# No session bus: without an address, the bus library tries to start one for
-# the display, and leaks on the way (which a sanitizer build reports at exit).
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-bus"
-
-fail() {
-  echo "FAIL: $*" >&2
-  if [ -s "$work/stderr" ]; then
-    echo "the program's stderr:" >&2
-    cat "$work/stderr" >&2
-  fi
-  exit 1
-}
-
-# Runs the rest of the line every tenth of a second until it succeeds; fails
-# once the deadline (seconds) has passed.
-poll() {
-  local end=$((SECONDS + $1))
-  shift
-  until "$@"; do
-    ((SECONDS < end)) || return 1
-    sleep 0.1
-  done
-}
-
-# A scripted run, one script line an argument.
-scripted() {
-  printf '%s\n' "$@" >"$work/script"
-  MELVORIA_SCRIPT="$work/script" "$binary" 2>"$work/stderr" || fail "the scripted run ended with $?"
-}
-
-# Starts the program in its window; its exit code lands in $work/rc.
-start() {
-  rm -f "$work/pid" "$work/rc"
-  (
-    "$binary" 2>"$work/stderr" &
-    echo $! >"$work/pid"
-    code=0
-    wait $! 2>/dev/null || code=$?
-    echo "$code" >"$work/rc.new"
-    mv "$work/rc.new" "$work/rc"
-  ) &
-  poll 5 test -s "$work/pid" || fail "the program did not start"
-  pid="$(cat "$work/pid")"
-  poll 15 find_window || fail "no window appeared"
-}
-
-find_window() {
-  wid="$(xdotool search --onlyvisible --pid "$pid" --name '^Melvoria$' 2>/dev/null | head -n 1)"
-  [ -n "$wid" ]
-}
-
-# Waits for the program to end; its exit code in $rc.
-ended() { test -s "$work/rc"; }
-wait_end() {
-  poll 10 ended || fail "$1: the program still runs"
-  rc="$(cat "$work/rc")"
-  pid=""
-}
-
-# The window shows the screenshot (and is WIDTHxHEIGHT).
-shows() {
-  xwd -id "$wid" -silent >"$work/window.xwd" 2>/dev/null &&
-    python3 "$here/compare_shot.py" "$work/window.xwd" "$1" "$2" >"$work/why" 2>&1
-}
-expect() {
-  poll 15 shows "$1" "$2" || fail "$3: $(cat "$work/why")"
-}
+source "$(dirname "$0")/common.sh"
 
 # The window sizes below are for the display the test is registered with.
 display="$(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')"
 [ "$display" = 800x700 ] || fail "the display is $display, not 800x700"
 
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-poll 10 wmctrl -m >/dev/null 2>&1 || fail "the window manager did not start"
-
 # ---- the small screen at zoom 2: 480 x 640 on the 800 x 700 display ----
 export MELVORIA_SCREEN=240x320
 # A first run leaves the stored records (closed by the menu's close box);
 # then help off and the hard keys ("Use PDAs Joystick") on.
-scripted "wait 500" "tap 231 8"
-python3 - "$MELVORIA_DATA_DIR/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria/GameStatus" <<'EOF'
-import sys
-path = sys.argv[1]
-record = bytearray(open(path, "rb").read())
-record[44] = 0  # helpEnabled
-record[45] = 1  # joystickControl
-open(path, "wb").write(record)
-EOF
+make_records 231 8
 scripted "wait 500" "shot $work/menu.bmp" "key down" "wait 100" "shot $work/marked.bmp" \
   "rotate" "wait 100" "shot $work/turned.bmp" "rotate" "wait 100" "shot $work/back.bmp"
 
@@ -147,6 +54,44 @@ sys.exit(f"a game of mode {mode} was started" if mode else 0)
 EOF
   fail "keys the window keeps reached the game"
 echo "first frame, window keys: ok"
+
+# ---- frames: none for a still screen, none while minimised ----
+start
+expect "$work/menu.bmp" 480x640 "the menu"
+sleep 1
+before="$(frames)"
+sleep 2
+[ "$(frames)" = "$before" ] || fail "the still menu presented $(($(frames) - before)) frames in 2 s"
+# An Easy game: every tick paints the board, whose pixels stay as they are
+# once the reels have stopped.
+tap_device 120 166 240 320
+sleep 4
+before="$(frames)"
+sleep 2
+[ "$(frames)" = "$before" ] || fail "the still board presented $(($(frames) - before)) frames in 2 s"
+kill -TERM "$pid"
+wait_end "SIGTERM in a game"
+# A Hard game, whose life meter drains: frames while it is seen, none while
+# minimised.
+start
+expect "$work/menu.bmp" 480x640 "the menu"
+tap_device 120 194 240 320
+sleep 2
+before="$(frames)"
+poll 5 frames_past "$before" || fail "the Hard game's draining life presented no frame"
+xdotool windowminimize --sync "$wid"
+sleep 0.5
+before="$(frames)"
+sleep 3
+[ "$(frames)" = "$before" ] || fail "the minimised window presented $(($(frames) - before)) frames in 3 s"
+wmctrl -i -a "$wid"
+poll 5 frames_past "$before" || fail "the window shown again presented no frame"
+sed -n "$((before + 1))p" "$MELVORIA_FRAME_LOG" >"$work/first-again"
+awk '{ split($3, s, "x"); exit !($2 == s[1] * s[2]) }' "$work/first-again" ||
+  fail "the first frame after minimising is not whole: $(cat "$work/first-again")"
+kill -TERM "$pid"
+wait_end "SIGTERM in a game"
+echo "frames: none still, none minimised, whole when shown again: ok"
 
 # ---- the warning for a screen the game does not support ----
 export MELVORIA_SCREEN=320x240
