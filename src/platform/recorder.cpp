@@ -183,15 +183,19 @@ void TurnFromDesktop() {
   g_rec.held.push_back(Held{true, {}});
 }
 
-void ReleaseHeldInput() {
-  if (g_rec.held.empty() || !BetweenMessages()) return;
+bool HoldsInput() {
+  return !g_rec.held.empty();
+}
+
+bool ReleaseHeldInput() {
+  if (g_rec.held.empty() || !BetweenMessages()) return false;
   Held h = g_rec.held.front();
   g_rec.held.pop_front();
   WritePosition(Now());
   if (h.turn) {
     Write("rotate");
     host::Rotate();
-    return;
+    return true;
   }
   World& world = W();
   const InputEvent& e = h.e;
@@ -238,6 +242,7 @@ void ReleaseHeldInput() {
       break;
     }
   }
+  return true;
 }
 
 void RecorderNoteTimer(Window* w, UINT_PTR id) {

@@ -198,8 +198,10 @@ bool LoadScript(const std::string& path, std::string* error) {
   return true;
 }
 
+// A recording's held input counts as a script's next line: the message loop,
+// finding nothing else to do, asks for it instead of waiting.
 bool ScriptLoaded() {
-  return g_script.loaded;
+  return g_script.loaded || HoldsInput();
 }
 
 namespace {
@@ -216,6 +218,7 @@ void ReportUnpaidBudget() {
 }  // namespace
 
 bool ScriptStep() {
+  if (Recording()) return ReleaseHeldInput();  // a recorded run has no script
   if (!g_script.loaded) return false;
   ReportUnpaidBudget();
   if (g_script.next >= g_script.commands.size()) return false;

@@ -64,7 +64,10 @@ bool Recording();
 // messages (nothing posted, queued or to paint), so that a replay, which acts
 // only then, puts it at the same place in the message stream.
 bool HoldInput(const InputEvent& e);
-void ReleaseHeldInput();
+// Lets the oldest held input in when the device is between messages; true
+// when it did.
+bool ReleaseHeldInput();
+bool HoldsInput();
 // The desktop's own turn of the device (Ctrl+R), held the same way.
 void TurnFromDesktop();
 void RecorderNoteTimer(Window* w, UINT_PTR id);
