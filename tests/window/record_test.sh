@@ -85,6 +85,8 @@ poll 10 wmctrl -m >/dev/null 2>&1 || fail "the window manager did not start"
 printf 'wait 500\ntap 231 8\n' >"$work/first.script"
 MELVORIA_SCRIPT="$work/first.script" "$binary" 2>"$work/stderr" || fail "the first run ended with $?"
 [ -s "$MELVORIA_DATA_DIR/$store/GameStatus" ] || fail "the first run stored nothing"
+# A keys file: S is the down key too; its second line cannot be used.
+printf 'down S\njump X\n' >"$MELVORIA_DATA_DIR/keys"
 cp -a "$MELVORIA_DATA_DIR" "$work/start"
 
 # ---- the session, in the window, on the real clock ----
@@ -99,6 +101,9 @@ poll 5 test -s "$work/pid" || fail "the program did not start"
 pid="$(cat "$work/pid")"
 poll 15 find_window || fail "no window appeared"
 poll 15 settled || fail "the menu did not settle"
+grep -q "keys:2: unknown hard key 'jump'" "$work/stderr" || fail "the keys file's bad line was not reported"
+timeout 10 xdotool windowactivate --sync "$wid" || fail "the window does not take the keyboard"
+xdotool key s # the down key (the hard keys are off: the menu stays as it is)
 tap 120 168 # Easy: the Help page first
 sleep 11    # past its 10 s timer: the demonstration's next step
 tap 203 256 # its OK: the game starts
@@ -128,6 +133,7 @@ grep -q '^clock ' "$work/session.script" || fail "the recording has no clock rea
 awk '$1 == "wait" && NF >= 3 && $3 > 0 && $2 > 4 * $3 + 500 { found = 1 } END { exit !found }' \
   "$work/session.script" || fail "the recording shows no stall of the game timer"
 grep -Eq '^(move|down) ' "$work/session.script" || fail "the drag was not recorded"
+grep -Eq '^key(down)? down$' "$work/session.script" || fail "S did not give the down key"
 
 # ---- the replay, headless, on virtual time, from the starting data ----
 # The screen is taken just before the last tap (the Yes).
