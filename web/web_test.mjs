@@ -349,6 +349,7 @@ describe('the page as a player meets it', () => {
       try {
         const page = await openPage(context, {screen});
         await waitForFirstFrame(page);
+        console.log(`first frame at ${screen}: ${(await page.evaluate(() => window.melvoriaFirstFrameMs)).toFixed(0)} ms`);
         assertSamePicture(await firstFramePicture(page), decodePng(reference['$D/menu.png']), `first frame at ${screen}`);
         await sleep(500);
         assertSamePicture(await canvasPicture(page), decodePng(reference['$D/menu.png']), `menu at ${screen}`);
