@@ -335,6 +335,8 @@ std::int64_t Frame() {
 void ToggleFullscreen() {
   g_desk.fullscreen = !g_desk.fullscreen;
   SDL_SetWindowFullscreen(g_desk.window, g_desk.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  // SDL gives a window its minimum size only out of full screen.
+  if (!g_desk.fullscreen) SetMinimumSize(WindowFit(std::max(0, SDL_GetWindowDisplayIndex(g_desk.window))));
   g_desk.whole = true;
   W().screenDirty = true;
 }

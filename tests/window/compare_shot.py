@@ -90,7 +90,7 @@ def smooth(wide, high, shown, width, height, screen):
 def main():
     wide, high, shown = read_xwd(sys.argv[1])
     width, height, screen = read_bmp(sys.argv[2])
-    if len(sys.argv) > 3:
+    if len(sys.argv) > 3 and sys.argv[3]:
         want = tuple(int(v) for v in sys.argv[3].split("x"))
         if (wide, high) != want:
             sys.exit(f"the window is {wide} x {high}, not {want[0]} x {want[1]}")
