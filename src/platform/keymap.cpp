@@ -19,8 +19,8 @@ struct HardKey {
   UINT vk;
 };
 // The names are the script's; "none" takes a key away from every hard key.
-constexpr HardKey kHardKeys[] = {{"up", VK_UP},         {"down", VK_DOWN},     {"left", VK_LEFT},
-                                 {"right", VK_RIGHT},   {"enter", VK_RETURN},  {"escape", VK_ESCAPE},
+constexpr HardKey kHardKeys[] = {{"up", VK_UP},       {"down", VK_DOWN},    {"left", VK_LEFT},
+                                 {"right", VK_RIGHT}, {"enter", VK_RETURN}, {"escape", VK_ESCAPE},
                                  {"none", 0}};
 
 KeyMap g_map = DefaultKeyMap();
@@ -49,10 +49,10 @@ bool WindowsOwnKey(SDL_Keycode k) {
 
 KeyMap DefaultKeyMap() {
   KeyMap m;
-  m.keys = {{SDLK_UP, VK_UP},         {SDLK_KP_8, VK_UP},         {SDLK_DOWN, VK_DOWN},
-            {SDLK_KP_2, VK_DOWN},     {SDLK_LEFT, VK_LEFT},       {SDLK_KP_4, VK_LEFT},
-            {SDLK_RIGHT, VK_RIGHT},   {SDLK_KP_6, VK_RIGHT},      {SDLK_RETURN, VK_RETURN},
-            {SDLK_KP_ENTER, VK_RETURN}, {SDLK_KP_5, VK_RETURN},   {SDLK_ESCAPE, VK_ESCAPE}};
+  m.keys = {{SDLK_UP, VK_UP},           {SDLK_KP_8, VK_UP},     {SDLK_DOWN, VK_DOWN},
+            {SDLK_KP_2, VK_DOWN},       {SDLK_LEFT, VK_LEFT},   {SDLK_KP_4, VK_LEFT},
+            {SDLK_RIGHT, VK_RIGHT},     {SDLK_KP_6, VK_RIGHT},  {SDLK_RETURN, VK_RETURN},
+            {SDLK_KP_ENTER, VK_RETURN}, {SDLK_KP_5, VK_RETURN}, {SDLK_ESCAPE, VK_ESCAPE}};
   m.pad[SDL_CONTROLLER_BUTTON_DPAD_UP] = VK_UP;
   m.pad[SDL_CONTROLLER_BUTTON_DPAD_DOWN] = VK_DOWN;
   m.pad[SDL_CONTROLLER_BUTTON_DPAD_LEFT] = VK_LEFT;

@@ -124,8 +124,8 @@ std::string Point(const InputEvent& e) {
 }
 
 std::string KeyLine(const char* command, UINT vk) {
-  const char* name = ScriptKeyName(vk);
-  if (name) return std::string(command) + " " + name;
+  std::string name = ScriptKeyName(vk);
+  if (!name.empty()) return std::string(command) + " " + name;
   return "# a key the script cannot name (" + std::to_string(vk) + ") was pressed or let go here";
 }
 
@@ -232,8 +232,8 @@ bool ReleaseHeldInput() {
     case InputEvent::Char: {
       std::u16string units(1, char16_t(e.code));
       // A character beyond the first plane comes as two units; they go together.
-      if (e.code >= 0xD800 && e.code <= 0xDBFF && Next(InputEvent::Char) && g_rec.held.front().e.code >= 0xDC00 &&
-          g_rec.held.front().e.code <= 0xDFFF) {
+      if (e.code >= 0xD800 && e.code <= 0xDBFF && Next(InputEvent::Char) &&
+          g_rec.held.front().e.code >= 0xDC00 && g_rec.held.front().e.code <= 0xDFFF) {
         units.push_back(char16_t(g_rec.held.front().e.code));
         world.input.push_back(g_rec.held.front().e);
         g_rec.held.pop_front();

@@ -22,10 +22,10 @@ struct Command {
   int x = 0;
   int y = 0;
   UINT vk = 0;
-  std::int64_t count = -1;  // wait: the timer messages it delivers (-1: as they fall due)
+  std::int64_t count = -1;    // wait: the timer messages it delivers (-1: as they fall due)
   std::u16string timerClass;  // wait: whose timer delivers them (empty: the earliest due)
   UINT_PTR timerId = 0;
-  std::int64_t value = 0;   // clock: the reading
+  std::int64_t value = 0;  // clock: the reading
   std::u16string text;
   std::string file;
 };
@@ -58,16 +58,20 @@ struct KeyName {
   const char* name;
   UINT vk;
 };
-// Every key the desktop gives the device has a name, so a recording can say it.
-constexpr KeyName kKeys[] = {
-    {"up", VK_UP},         {"down", VK_DOWN},     {"left", VK_LEFT},     {"right", VK_RIGHT},
-    {"enter", VK_RETURN},  {"escape", VK_ESCAPE}, {"backspace", VK_BACK}, {"delete", VK_DELETE},
-    {"tab", VK_TAB},       {"space", VK_SPACE},   {"ctrl", VK_CONTROL},  {"shift", VK_SHIFT},
-    {"a", 'A'}, {"b", 'B'}, {"c", 'C'}, {"d", 'D'}, {"e", 'E'}, {"f", 'F'}, {"g", 'G'}, {"h", 'H'},
-    {"i", 'I'}, {"j", 'J'}, {"k", 'K'}, {"l", 'L'}, {"m", 'M'}, {"n", 'N'}, {"o", 'O'}, {"p", 'P'},
-    {"q", 'Q'}, {"r", 'R'}, {"s", 'S'}, {"t", 'T'}, {"u", 'U'}, {"v", 'V'}, {"w", 'W'}, {"x", 'X'},
-    {"y", 'Y'}, {"z", 'Z'}, {"0", '0'}, {"1", '1'}, {"2", '2'}, {"3", '3'}, {"4", '4'}, {"5", '5'},
-    {"6", '6'}, {"7", '7'}, {"8", '8'}, {"9", '9'}};
+// Every key the desktop gives the device has a name, so a recording can say
+// it; letters and digits go by themselves ("a" is the A key).
+constexpr KeyName kKeys[] = {{"up", VK_UP},          {"down", VK_DOWN},     {"left", VK_LEFT},
+                             {"right", VK_RIGHT},    {"enter", VK_RETURN},  {"escape", VK_ESCAPE},
+                             {"backspace", VK_BACK}, {"delete", VK_DELETE}, {"tab", VK_TAB},
+                             {"space", VK_SPACE},    {"ctrl", VK_CONTROL},  {"shift", VK_SHIFT}};
+
+UINT KeyByName(const std::string& name) {
+  for (const KeyName& k : kKeys)
+    if (name == k.name) return k.vk;
+  if (name.size() == 1 && name[0] >= 'a' && name[0] <= 'z') return UINT(name[0] - 'a' + 'A');
+  if (name.size() == 1 && name[0] >= '0' && name[0] <= '9') return UINT(name[0]);
+  return 0;
+}
 
 // The whole file; false with the reason when it cannot be read (a folder opens
 // but cannot be read).
@@ -139,8 +143,7 @@ bool LoadScript(const std::string& path, std::string* error) {
     } else if (word == "key" || word == "keydown" || word == "keyup") {
       if (parts.size() != 1) return fail("'" + word + "' needs one key name");
       c.kind = word == "key" ? Command::Key : word == "keydown" ? Command::KeyDown : Command::KeyUp;
-      for (const KeyName& k : kKeys)
-        if (parts[0] == k.name) c.vk = k.vk;
+      c.vk = KeyByName(parts[0]);
       if (!c.vk)
         return fail("unknown key '" + parts[0] +
                     "' (keys: up down left right enter escape backspace delete tab space ctrl shift, "
@@ -278,10 +281,12 @@ bool ScriptStep() {
   return true;
 }
 
-const char* ScriptKeyName(UINT vk) {
+std::string ScriptKeyName(UINT vk) {
   for (const KeyName& k : kKeys)
     if (k.vk == vk) return k.name;
-  return nullptr;
+  if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+    return std::string(1, char(vk >= 'A' ? vk - 'A' + 'a' : vk));
+  return "";
 }
 
 namespace {

@@ -75,8 +75,8 @@ void RecorderNoteClock(std::int64_t value);
 
 // ---- the script runner's side (script.cpp) ---------------------------------------
 
-// The script's name of a virtual key ("up", "enter", "a", ...); null if none.
-const char* ScriptKeyName(UINT vk);
+// The script's name of a virtual key ("up", "enter", "a", ...); empty if none.
+std::string ScriptKeyName(UINT vk);
 // Called by the message loop with the timer due first, before it delivers it:
 // true when timers must wait (a counted wait has delivered its messages, or
 // no wait runs); a counted wait that names a timer puts that one in its place.

@@ -56,7 +56,9 @@ struct VirtualPad {
     for (int i = 0; i < SDL_NumJoysticks(); ++i)
       if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
   }
-  void Button(SDL_GameControllerButton b, bool down) { SDL_JoystickSetVirtualButton(joystick, b, down ? 1 : 0); }
+  void Button(SDL_GameControllerButton b, bool down) {
+    SDL_JoystickSetVirtualButton(joystick, b, down ? 1 : 0);
+  }
   void Axis(SDL_GameControllerAxis a, int v) { SDL_JoystickSetVirtualAxis(joystick, a, Sint16(v)); }
 };
 

@@ -54,7 +54,11 @@ TEST(KeyMapTest, RebindsAndDefaults) {
         {0, SDL_CONTROLLER_BUTTON_GUIDE, 0}}},
       // WASD besides the arrows; names in any case, blanks and comments.
       {"# WASD\nup W\n  down   s  \r\nLEFT a\nright D\n",
-       {{SDLK_w, B, VK_UP}, {SDLK_s, B, VK_DOWN}, {SDLK_a, B, VK_LEFT}, {SDLK_d, B, VK_RIGHT}, {SDLK_UP, B, VK_UP}}},
+       {{SDLK_w, B, VK_UP},
+        {SDLK_s, B, VK_DOWN},
+        {SDLK_a, B, VK_LEFT},
+        {SDLK_d, B, VK_RIGHT},
+        {SDLK_UP, B, VK_UP}}},
       // A key moves from one hard key to another, or to none; names with blanks.
       {"down Up\nnone Keypad 8\nenter Space\nescape Enter\nenter Right Shift\n",
        {{SDLK_UP, B, VK_DOWN},
@@ -90,17 +94,17 @@ TEST(KeyMapTest, RebindsAndDefaults) {
 
 TEST(KeyMapTest, LinesThatCannotBeUsedAreReportedByNumberAndLeftOut) {
   const std::string file =
-      "up W\n"              // 1: fine
-      "jump Space\n"        // 2: no such hard key
-      "down\n"              // 3: no key
-      "left Hyperdrive\n"   // 4: no such key
-      "right pad z\n"       // 5: no such button
-      "enter F11\n"         // 6: the window's own
-      "\n"                  // 7
-      "# none Up\n"         // 8: a comment
-      "escape pad\n"        // 9: a key named "pad"? none
+      "up W\n"                  // 1: fine
+      "jump Space\n"            // 2: no such hard key
+      "down\n"                  // 3: no key
+      "left Hyperdrive\n"       // 4: no such key
+      "right pad z\n"           // 5: no such button
+      "enter F11\n"             // 6: the window's own
+      "\n"                      // 7
+      "# none Up\n"             // 8: a comment
+      "escape pad\n"            // 9: a key named "pad"? none
       "\x01\xff\xfe garbage\n"  // 10
-      "down S\n";           // 11: fine
+      "down S\n";               // 11: fine
   std::vector<std::string> problems;
   KeyMap map = ParseKeyMap(file, &problems);
   std::vector<std::string> lines;

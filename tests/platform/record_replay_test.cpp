@@ -12,8 +12,8 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -386,7 +386,8 @@ LRESULT KeysProc(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 TEST_F(RecordReplayTest, KeysAndCharactersGoByNameAndNumber) {
   Start(true);
-  ASSERT_TRUE(Load("keydown shift\nkeydown a\nkeyup a\nkeyup shift\nkey space\nchar 32\ntype x\nchar 128512\n"));
+  ASSERT_TRUE(
+      Load("keydown shift\nkeydown a\nkeyup a\nkeyup shift\nkey space\nchar 32\ntype x\nchar 128512\n"));
   g_keys.clear();
   WNDCLASSW wc{};
   wc.lpfnWndProc = KeysProc;
@@ -397,7 +398,7 @@ TEST_F(RecordReplayTest, KeysAndCharactersGoByNameAndNumber) {
   MSG m;
   while (GetMessageW(&m, nullptr, 0, 0)) DispatchMessageW(&m);
   EXPECT_EQ(g_keys, (std::vector<std::string>{"down 16", "down 65", "up 65", "up 16", "down 32", "up 32",
-                                               "char 32", "char 120", "char 55357", "char 56832"}));
+                                              "char 32", "char 120", "char 55357", "char 56832"}));
 }
 
 TEST_F(RecordReplayTest, MalformedNewLinesStopTheScriptWithTheirNumber) {
@@ -406,11 +407,11 @@ TEST_F(RecordReplayTest, MalformedNewLinesStopTheScriptWithTheirNumber) {
     const char* reason;
   };
   const Case cases[] = {
-      {"wait 10 x", "timer messages"},       {"wait 10 2 Toy", "wait MS N CLASS ID"},
-      {"wait 10 2 Toy one", "number"},       {"clock -1", "reading"},
-      {"clock 4294967296", "reading"},       {"char 55296", "surrogate"},
-      {"char 0", "character's number"},     {"keydown home", "unknown key 'home'"},
-      {"keyup", "one key name"},             {"tap -5 10", "whole numbers"},
+      {"wait 10 x", "timer messages"},  {"wait 10 2 Toy", "wait MS N CLASS ID"},
+      {"wait 10 2 Toy one", "number"},  {"clock -1", "reading"},
+      {"clock 4294967296", "reading"},  {"char 55296", "surrogate"},
+      {"char 0", "character's number"}, {"keydown home", "unknown key 'home'"},
+      {"keyup", "one key name"},        {"tap -5 10", "whole numbers"},
   };
   for (const Case& c : cases) {
     std::string error;
