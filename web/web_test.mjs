@@ -284,6 +284,8 @@ async function waitForChange(page, picture, ms = 5000) {
   return null;
 }
 
+const kPhone = {width: 412, height: 915, deviceScaleFactor: 2.625, isMobile: true, hasTouch: true};
+
 // The stored game in a page's data folder, and in a desktop run's.
 const kStoreKey = 'registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria';
 const kWebStore = `/melvoria/${kStoreKey}`;
@@ -472,63 +474,80 @@ describe('stored games and settings', () => {
     }
   });
 
-  test('a name typed in the page goes into the hi-scores as on the desktop', async () => {
-    const screen = '480x640';
-    // A Hard game left with the exit box, then given one unit of life and 50000
-    // points (GameStatus offsets 64 score, 68 pending points, 596 life, 600 and
-    // 604 life to gain and lose): it drains out at once, and its score makes
-    // the table. The name box holds the last name; twelve backspaces clear it.
-    const makeHard = 'wait 500\ntap 240 389\nwait 500\ntap 405 513\nwait 3000\ntap 395 40\nkey enter\n';
-    const dying = (bytes) => {
-      const b = Buffer.from(bytes);
-      for (const [at, v] of [[64, 50000], [68, 0], [596, 1], [600, 0], [604, 0]]) b.writeInt32LE(v, at);
-      return b;
-    };
-    const name = 'Zoë Ålund';
-    const folder = path.join(work, 'name');
-    const made = await runDesktop(folder, makeHard, screen, [`$D/data/${kStoreKey}/GameStatus`]);
-    fs.writeFileSync(path.join(folder, 'data', kStoreKey, 'GameStatus'), dying(made[`$D/data/${kStoreKey}/GameStatus`]));
-    // OK, the table; a tap leaves it for the menu, whose close box stores the tables.
-    const entered = await runDesktop(folder, 'wait 3400\n' + 'key backspace\n'.repeat(12) + `type ${name}\n` +
-      'tap 140 366\nwait 1000\nshot $D/table.png\ntap 240 200\nwait 300\ntap 460 16\n', screen,
-      ['$D/table.png', `$D/data/${kStoreKey}/PrefsHard`]);
+  // Typed on a keyboard (keys, and characters as a layout makes them), or on
+  // a phone's on-screen keyboard (text put into the page's field).
+  for (const how of ['keyboard', 'phone']) {
+    test(`a name typed on ${how === 'phone' ? 'a phone' : 'the keyboard'} goes into the hi-scores as on the desktop`, async () => {
+      const screen = '480x640';
+      // A Hard game left with the exit box, then given one unit of life and 50000
+      // points (GameStatus offsets 64 score, 68 pending points, 596 life, 600 and
+      // 604 life to gain and lose): it drains out at once, and its score makes
+      // the table. The name box holds the last name; twelve backspaces clear it.
+      const makeHard = 'wait 500\ntap 240 389\nwait 500\ntap 405 513\nwait 3000\ntap 395 40\nkey enter\n';
+      const dying = (bytes) => {
+        const b = Buffer.from(bytes);
+        for (const [at, v] of [[64, 50000], [68, 0], [596, 1], [600, 0], [604, 0]]) b.writeInt32LE(v, at);
+        return b;
+      };
+      const name = 'Zoë Ålund';
+      const folder = path.join(work, `name-${how}`);
+      const made = await runDesktop(folder, makeHard, screen, [`$D/data/${kStoreKey}/GameStatus`]);
+      fs.writeFileSync(path.join(folder, 'data', kStoreKey, 'GameStatus'), dying(made[`$D/data/${kStoreKey}/GameStatus`]));
+      // OK, the table; a tap leaves it for the menu, whose close box stores the tables.
+      const entered = await runDesktop(folder, 'wait 3400\n' + 'key backspace\n'.repeat(12) + `type ${name}\n` +
+        'tap 140 366\nwait 1000\nshot $D/table.png\ntap 240 200\nwait 300\ntap 460 16\n', screen,
+        ['$D/table.png', `$D/data/${kStoreKey}/PrefsHard`]);
 
-    const context = await browser.createBrowserContext();
-    try {
-      const first = await runPage(context, makeHard, screen, []);
-      await waitForStorage(first.page);
-      const bytes = await readPageFile(first.page, `${kWebStore}/GameStatus`);
-      await first.page.evaluate(async (file, data) => {
-        Module.FS.writeFile(file, Uint8Array.from(atob(data), (c) => c.charCodeAt(0)));
-        await new Promise((resolve, reject) => Module.FS.syncfs(false, (e) => (e ? reject(e) : resolve())));
-      }, `${kWebStore}/GameStatus`, dying(bytes).toString('base64'));
-      await first.page.close();
+      const context = await browser.createBrowserContext();
+      try {
+        const first = await runPage(context, makeHard, screen, []);
+        await waitForStorage(first.page);
+        const bytes = await readPageFile(first.page, `${kWebStore}/GameStatus`);
+        await first.page.evaluate(async (file, data) => {
+          Module.FS.writeFile(file, Uint8Array.from(atob(data), (c) => c.charCodeAt(0)));
+          await new Promise((resolve, reject) => Module.FS.syncfs(false, (e) => (e ? reject(e) : resolve())));
+        }, `${kWebStore}/GameStatus`, dying(bytes).toString('base64'));
+        await first.page.close();
 
-      const page = await openPage(context, {screen});
-      await waitForFirstFrame(page);
-      await sleep(4500);  // GAME OVER, then the name box
-      for (let i = 0; i < 12; i++) await page.keyboard.press('Backspace');
-      // Characters as a keyboard layout makes them, whatever the keys were.
-      const input = await page.createCDPSession();
-      for (const c of name) await input.send('Input.dispatchKeyEvent', {type: 'char', text: c});
-      await tap(page, 140, 366);  // OK
-      await sleep(1000);
-      assertSamePicture(await canvasPicture(page), decodePng(entered['$D/table.png']), 'the table with the name');
-      await tap(page, 240, 200);
-      await sleep(300);
-      await tap(page, 460, 16);
-      await page.waitForFunction(() => window.melvoriaExitCode !== undefined, {timeout: 10000});
-      await waitForStorage(page);
-      assert.deepEqual(await readPageFile(page, `${kWebStore}/PrefsHard`), entered[`$D/data/${kStoreKey}/PrefsHard`]);
-      assert.deepEqual(page.errors, []);
-    } finally {
-      await context.close();
-    }
-  });
+        const phone = how === 'phone';
+        const page = await openPage(context, {screen}, phone ? kPhone : undefined);
+        const press = async (x, y) => {
+          if (!phone) return tap(page, x, y);
+          const p = await pagePoint(page, x, y);
+          await page.touchscreen.tap(p.x, p.y);
+        };
+        await waitForFirstFrame(page);
+        await sleep(4500);  // GAME OVER, then the name box
+        if (phone) {
+          await press(240, 302);  // a tap on the name box brings the on-screen keyboard
+          assert.equal(await page.evaluate(() => document.activeElement.id), 'typing', 'no field for the keyboard');
+        }
+        for (let i = 0; i < 12; i++) await page.keyboard.press('Backspace');
+        if (phone) {
+          await page.keyboard.sendCharacter(name);
+        } else {
+          const input = await page.createCDPSession();
+          for (const c of name) await input.send('Input.dispatchKeyEvent', {type: 'char', text: c});
+        }
+        await press(140, 366);  // OK
+        await sleep(1000);
+        assertSamePicture(await canvasPicture(page), decodePng(entered['$D/table.png']), 'the table with the name');
+        await press(240, 200);
+        await sleep(300);
+        await press(460, 16);
+        await page.waitForFunction(() => window.melvoriaExitCode !== undefined, {timeout: 10000});
+        await waitForStorage(page);
+        assert.deepEqual(await readPageFile(page, `${kWebStore}/PrefsHard`), entered[`$D/data/${kStoreKey}/PrefsHard`]);
+        assert.deepEqual(page.errors, []);
+      } finally {
+        await context.close();
+      }
+    });
+  }
 });
 
 describe('a phone', () => {
-  const portrait = {width: 412, height: 915, deviceScaleFactor: 2.625, isMobile: true, hasTouch: true};
+  const portrait = kPhone;
   const landscape = {...portrait, width: 915, height: 412, isLandscape: true};
 
   test('a touch is the stylus, and turning the phone turns the device', async () => {

@@ -272,11 +272,13 @@ void MixAndDeliver(float* out, int frames) {
 }
 
 #ifdef __EMSCRIPTEN__
+// (Before the player's first gesture a resume waits, and fails if the output
+// is closed first: nothing to report.)
 EM_JS(void, web_audio_run, (int run), {
   const context = Module.SDL2 && Module.SDL2.audioContext;
   if (!context) return;
-  if (run && context.state === 'suspended') context.resume();
-  if (!run && context.state === 'running') context.suspend();
+  if (run && context.state === 'suspended') context.resume().catch(() => {});
+  if (!run && context.state === 'running') context.suspend().catch(() => {});
 });
 #endif
 

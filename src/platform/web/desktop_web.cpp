@@ -62,9 +62,16 @@ EM_JS(void, web_toggle_fullscreen, (), {
   if (Module.toggleFullscreen) Module.toggleFullscreen();
 });
 
+// A phone shows its on-screen keyboard only for a text field of the page:
+// while the device's edit box has the focus, the page keeps one ready.
+EM_JS(void, web_text_entry, (int on), {
+  if (Module.setTextEntry) Module.setTextEntry(!!on);
+});
+
 struct Page {
   SDL_Window* window = nullptr;
   bool hidden = false;
+  bool textEntry = false;
   std::int64_t lastPresent = -1000;
   int pageLandscape = -1;  // as last seen; a change turns the device
   // What the canvas shows, so a frame sends only the rectangle that changed.
@@ -197,6 +204,21 @@ int SDLCALL WakeOnEvent(void*, SDL_Event* e) {
   return 0;
 }
 
+// Typed characters go to the edit box on screen (window.cpp), wherever the
+// focus is.
+void FollowTextEntry() {
+  bool editing = false;
+  for (const Window* w : W().live) {
+    if (w->kind != ControlKind::Edit || w->destroyed) continue;
+    bool shown = true;
+    for (const Window* p = w; p && shown; p = p->parent) shown = p->visible;
+    editing |= shown;
+  }
+  if (editing == g_page.textEntry) return;
+  g_page.textEntry = editing;
+  web_text_entry(editing ? 1 : 0);
+}
+
 // The device follows the page when a phone or tablet turns.
 void FollowPageOrientation() {
   int landscape = web_page_landscape();
@@ -320,6 +342,7 @@ void DesktopPresentIfDue() {
   if (!g_page.window) return;
   PollEvents();
   FollowPageOrientation();
+  FollowTextEntry();
   if (W().screenDirty && !g_page.hidden && RealClockMs() - g_page.lastPresent >= kFrameMs) Present();
 }
 
@@ -337,3 +360,14 @@ void DesktopWait(std::int64_t deadlineMs) {
 }
 
 }  // namespace ce
+
+// What the page's text field takes from an on-screen keyboard, which gives
+// text and edits rather than keys: typed text, and the keys Backspace (8)
+// and Enter (13) pressed and released.
+extern "C" EMSCRIPTEN_KEEPALIVE void melvoria_type_text(const char* utf8) {
+  ce::TypeUtf8(utf8);
+}
+extern "C" EMSCRIPTEN_KEEPALIVE void melvoria_press_key(int vk) {
+  ce::QueueInput({ce::InputEvent::KeyDown, 0, 0, ce::UINT(vk)});
+  ce::QueueInput({ce::InputEvent::KeyUp, 0, 0, ce::UINT(vk)});
+}
