@@ -387,6 +387,24 @@ describe('the page as a player meets it', () => {
     }
   });
 
+  test('the full-screen button and F11 switch full screen, and the game sees neither', async () => {
+    const context = await browser.createBrowserContext();
+    try {
+      const page = await openPage(context);
+      await waitForFirstFrame(page);
+      const menu = await canvasPicture(page);
+      await page.click('#fullscreen');
+      await page.waitForFunction(() => document.fullscreenElement !== null, {timeout: 5000});
+      await page.keyboard.press('F11');
+      await page.waitForFunction(() => document.fullscreenElement === null, {timeout: 5000});
+      await sleep(300);
+      assertSamePicture(await canvasPicture(page), menu, 'the menu after full screen and back');
+      assert.deepEqual(page.errors, []);
+    } finally {
+      await context.close();
+    }
+  });
+
   test('an idle page runs nothing: no timer, no audio, no script', async () => {
     const context = await browser.createBrowserContext();
     try {
