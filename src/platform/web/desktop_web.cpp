@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/frame.h"
 #include "platform/session.h"
 #include "platform/utf.h"
 #include "platform/wm.h"
@@ -63,7 +64,7 @@ EM_JS(void, web_toggle_fullscreen, (), {
 });
 
 // A phone shows its on-screen keyboard only for a text field of the page:
-// while the device's edit box has the focus, the page keeps one ready.
+// while the device's edit box is on screen, the page keeps one ready.
 EM_JS(void, web_text_entry, (int on), {
   if (Module.setTextEntry) Module.setTextEntry(!!on);
 });
@@ -74,10 +75,7 @@ struct Page {
   bool textEntry = false;
   std::int64_t lastPresent = -1000;
   int pageLandscape = -1;  // as last seen; a change turns the device
-  // What the canvas shows, so a frame sends only the rectangle that changed.
-  std::vector<std::uint32_t> shown;
-  int shownWidth = 0;
-  int shownHeight = 0;
+  frame::Shown shown;  // what the canvas shows
   std::vector<std::uint8_t> rgba;
 };
 Page g_page;
@@ -228,52 +226,28 @@ void FollowPageOrientation() {
   if ((screen.width > screen.height) != (landscape == 1)) TurnFromDesktop();
 }
 
-// Sends the rectangle of the screen that differs from what the canvas shows.
+// Sends the parts of the screen that differ from what the canvas shows (the
+// desktop window's own reckoning of them, frame.h).
 void Present() {
   Surface& screen = ScreenSurface();
   W().screenDirty = false;
   g_page.lastPresent = RealClockMs();
-  const int w = screen.width, h = screen.height;
-  if (w <= 0 || h <= 0) return;
-  int top = 0, bottom = h, left = 0, right = w;
-  if (g_page.shownWidth == w && g_page.shownHeight == h) {
-    auto rowSame = [&](int y) {
-      return std::equal(screen.row(y), screen.row(y) + w, g_page.shown.data() + std::size_t(y) * w);
-    };
-    while (top < h && rowSame(top)) ++top;
-    if (top == h) return;
-    while (bottom > top && rowSame(bottom - 1)) --bottom;
-    left = w;
-    right = 0;
-    for (int y = top; y < bottom; ++y) {
-      const std::uint32_t* a = screen.row(y);
-      const std::uint32_t* b = g_page.shown.data() + std::size_t(y) * w;
-      int l = 0;
-      while (l < w && a[l] == b[l]) ++l;
-      if (l == w) continue;
-      int r = w;
-      while (r > l && a[r - 1] == b[r - 1]) --r;
-      left = std::min(left, l);
-      right = std::max(right, r);
+  for (const RECT& r : g_page.shown.Take(screen, ScreenWrites().Take())) {
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    g_page.rgba.resize(std::size_t(w) * h * 4);
+    std::uint8_t* out = g_page.rgba.data();
+    for (int y = r.top; y < r.bottom; ++y) {
+      const std::uint32_t* row = screen.row(y);
+      for (int x = r.left; x < r.right; ++x) {
+        std::uint32_t p = row[x];  // 0x00RRGGBB
+        *out++ = std::uint8_t(p >> 16);
+        *out++ = std::uint8_t(p >> 8);
+        *out++ = std::uint8_t(p);
+        *out++ = 255;
+      }
     }
+    web_put_pixels(g_page.rgba.data(), r.left, r.top, w, h);
   }
-  const int bw = right - left, bh = bottom - top;
-  g_page.rgba.resize(std::size_t(bw) * bh * 4);
-  std::uint8_t* out = g_page.rgba.data();
-  for (int y = top; y < bottom; ++y) {
-    const std::uint32_t* row = screen.row(y);
-    for (int x = left; x < right; ++x) {
-      std::uint32_t p = row[x];  // 0x00RRGGBB
-      *out++ = std::uint8_t(p >> 16);
-      *out++ = std::uint8_t(p >> 8);
-      *out++ = std::uint8_t(p);
-      *out++ = 255;
-    }
-  }
-  web_put_pixels(g_page.rgba.data(), left, top, bw, bh);
-  g_page.shown = screen.pixels;
-  g_page.shownWidth = w;
-  g_page.shownHeight = h;
 }
 
 }  // namespace
@@ -330,7 +304,7 @@ void DesktopScreenResized() {
   if (!g_page.window) return;
   Surface& screen = ScreenSurface();
   SDL_SetWindowSize(g_page.window, screen.width, screen.height);  // a new canvas size clears it
-  g_page.shownWidth = g_page.shownHeight = 0;
+  g_page.shown.Reset();
   W().screenDirty = true;
 }
 
