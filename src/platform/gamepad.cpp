@@ -24,6 +24,8 @@ constexpr int kDeadZone = 8192;
 constexpr std::int64_t kRepeatDelay = 500;
 constexpr std::int64_t kRepeatEvery = 40;
 
+static_assert(SDL_CONTROLLER_BUTTON_MAX <= int(sizeof KeyMap::pad / sizeof KeyMap::pad[0]));
+
 struct Pad {
   SDL_JoystickID id = -1;
   SDL_GameController* controller = nullptr;
@@ -126,9 +128,7 @@ void Button(SDL_JoystickID id, int button, bool down, std::int64_t now) {
   Pad* p = Find(id);
   if (!p || button < 0 || button >= SDL_CONTROLLER_BUTTON_MAX) return;
   if (down) {
-    UINT vk = button < int(sizeof CurrentKeyMap().pad / sizeof CurrentKeyMap().pad[0])
-                  ? CurrentKeyMap().pad[button]
-                  : 0;
+    UINT vk = CurrentKeyMap().pad[button];
     if (vk == 0 || p->held[button] != 0) return;
     p->held[button] = vk;
     Press(*p, vk, now);

@@ -24,7 +24,7 @@ struct KeyMap {
     UINT vk;               // 0: the key gives nothing
   };
   std::vector<Binding> keys;
-  UINT pad[32] = {};  // by SDL game-controller button; 0: nothing
+  UINT pad[32] = {};  // by SDL game-controller button (fewer than 32); 0: nothing
 };
 KeyMap DefaultKeyMap();
 // The defaults with the file's lines applied in order. Each line it cannot use
