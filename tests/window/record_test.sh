@@ -79,7 +79,7 @@ kill -CONT "$pid"
 sleep 3
 tap 197 21 # the exit box asks
 # Written as it goes: a crash now would keep the session so far.
-poll 5 grep -q '^tap 197 21$' "$work/session.script" || failed "the recording is not written as the session goes"
+poll 5 grep -Eq '^(tap|down) 197 21$' "$work/session.script" || failed "the recording is not written as the session goes"
 poll 30 settled || failed "the screen behind the question did not settle"
 cp "$work/b.xwd" "$work/session.xwd"
 tap 84 192 # Yes: the game is stored and the program ends
