@@ -31,6 +31,7 @@ struct Desktop {
   frame::Shown shown;
   std::vector<std::uint32_t> converted;  // for a surface of another pixel format
   bool whole = true;                     // the next frame draws all, bars too
+  bool wholeAgain = false;               // that frame repeats the one before
   int pixelW = 0, pixelH = 0, pointW = 0, pointH = 0;
   std::int64_t lastFrame = -1000;
   std::int64_t lastPoll = 0;
@@ -290,7 +291,8 @@ std::int64_t DrawToRenderer(const std::vector<RECT>& changed, bool whole) {
       }
     }
     SDL_UnlockTexture(g_desk.texture);
-    pixels += std::int64_t(tr.w) * tr.h;
+    RECT shown = Intersect(l.ToWindow(device), l.dest);
+    pixels += std::int64_t(shown.right - shown.left) * (shown.bottom - shown.top);
   };
   if (whole)
     upload(RECT{0, 0, screen.width, screen.height});
@@ -301,7 +303,7 @@ std::int64_t DrawToRenderer(const std::vector<RECT>& changed, bool whole) {
   SDL_Rect d{l.dest.left, l.dest.top, l.DestW(), l.DestH()};
   SDL_RenderCopy(g_desk.renderer, g_desk.texture, nullptr, &d);
   SDL_RenderPresent(g_desk.renderer);
-  return pixels;
+  return whole ? std::int64_t(g_desk.pixelW) * g_desk.pixelH : pixels;
 }
 
 // One frame: what changed since the last is drawn and sent; nothing when no
@@ -322,6 +324,10 @@ std::int64_t Frame() {
   if (changed.empty()) return 0;
   g_desk.whole = false;
   std::int64_t pixels = g_desk.renderer ? DrawToRenderer(changed, whole) : DrawToSurface(changed, whole);
+  // A renderer's OpenGL drawable may take the window's new size only at the
+  // swap after the one it was resized before: a whole frame is drawn twice.
+  g_desk.whole = g_desk.renderer && whole && !g_desk.wholeAgain;
+  g_desk.wholeAgain = g_desk.whole;
   ++g_desk.framesPresented;
   LogFrame(pixels);
   if (!g_desk.textInput) {
@@ -335,8 +341,6 @@ std::int64_t Frame() {
 void ToggleFullscreen() {
   g_desk.fullscreen = !g_desk.fullscreen;
   SDL_SetWindowFullscreen(g_desk.window, g_desk.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-  // SDL gives a window its minimum size only out of full screen.
-  if (!g_desk.fullscreen) SetMinimumSize(WindowFit(std::max(0, SDL_GetWindowDisplayIndex(g_desk.window))));
   g_desk.whole = true;
   W().screenDirty = true;
 }
@@ -465,15 +469,13 @@ bool DesktopOpen(std::string* error) {
   // full screen on a desktop no larger than the device screen.
   frame::Layout fit = WindowFit(0);
   g_desk.fullscreen = StartsFullScreen(0);
-  g_desk.window = SDL_CreateWindow(
-      "Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, fit.DestW(), fit.DestH(),
-      SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN |
-          (g_desk.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0));
+  g_desk.window =
+      SDL_CreateWindow("Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, fit.DestW(), fit.DestH(),
+                       SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
   if (!g_desk.window) {
     *error = SDL_GetError();
     return false;
   }
-  SetMinimumSize(fit);
   const char* driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
   if ((driver && *driver) || !SDL_GetWindowSurface(g_desk.window)) {
     g_desk.renderer = SDL_CreateRenderer(g_desk.window, -1, 0);
@@ -484,6 +486,11 @@ bool DesktopOpen(std::string* error) {
       return false;
     }
   }
+  // The minimum size and then full screen once the renderer is made (an
+  // OpenGL one makes the window anew): SDL gives no minimum to a full-screen
+  // window, and keeps it through full screen and back.
+  SetMinimumSize(fit);
+  if (g_desk.fullscreen) SDL_SetWindowFullscreen(g_desk.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
   SDL_DisplayMode mode;
   int display = SDL_GetWindowDisplayIndex(g_desk.window);
   if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
@@ -512,10 +519,8 @@ void DesktopClose() {
 
 void DesktopScreenResized() {
   if (!g_desk.window) return;
-  if (g_desk.fullscreen)
-    SetMinimumSize(WindowFit(std::max(0, SDL_GetWindowDisplayIndex(g_desk.window))));
-  else
-    FitWindow();
+  // Full screen, the window keeps the size and minimum it had.
+  if (!g_desk.fullscreen) FitWindow();
   g_desk.whole = true;
   W().screenDirty = true;
 }
