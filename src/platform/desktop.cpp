@@ -125,11 +125,12 @@ void SetIcon() {
   SDL_FreeSurface(s);
 }
 
-// Usable area of the window's display (less a window frame's allowance) and
-// the display's whole size.
+// Room left around the picture for a window's frame and title bar.
 constexpr int kFrameW = 16, kFrameH = 48;
 // How often the display's events are taken while the program is busy.
 constexpr int kPollMs = 4;
+
+// The usable area of a display, and its whole size.
 void DisplayAreas(int display, SDL_Rect* usable, SDL_Rect* whole) {
   if (display < 0 || SDL_GetDisplayUsableBounds(display, usable) != 0) *usable = SDL_Rect{0, 0, 1280, 960};
   if (display < 0 || SDL_GetDisplayBounds(display, whole) != 0) *whole = *usable;
