@@ -206,8 +206,8 @@ void LogFrame(std::int64_t pixels) {
   auto us = std::chrono::duration_cast<std::chrono::microseconds>(
                 std::chrono::steady_clock::now().time_since_epoch())
                 .count();
-  std::fprintf(g_desk.frameLog, "%lld %lld %dx%d\n", static_cast<long long>(us), static_cast<long long>(pixels),
-               g_desk.pixelW, g_desk.pixelH);
+  std::fprintf(g_desk.frameLog, "%lld %lld %dx%d\n", static_cast<long long>(us),
+               static_cast<long long>(pixels), g_desk.pixelW, g_desk.pixelH);
   std::fflush(g_desk.frameLog);
 }
 
@@ -233,9 +233,10 @@ std::int64_t DrawToSurface(const std::vector<RECT>& changed, bool whole) {
     } else {
       g_desk.converted.resize(std::size_t(w) * h);
       g_desk.scaler.Draw(screen, a, g_desk.converted.data(), w, a.left, a.top);
-      SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, g_desk.converted.data(), w * 4, s->format->format,
-                        static_cast<std::uint8_t*>(s->pixels) + a.top * s->pitch + a.left * s->format->BytesPerPixel,
-                        s->pitch);
+      SDL_ConvertPixels(
+          w, h, SDL_PIXELFORMAT_ARGB8888, g_desk.converted.data(), w * 4, s->format->format,
+          static_cast<std::uint8_t*>(s->pixels) + a.top * s->pitch + a.left * s->format->BytesPerPixel,
+          s->pitch);
     }
     if (!whole) sent.push_back(SDL_Rect{a.left, a.top, w, h});
     pixels += std::int64_t(w) * h;
@@ -373,9 +374,9 @@ void HandleEvent(const SDL_Event& e) {
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
         CloseProgram();
-      } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
-                 e.window.event == SDL_WINDOWEVENT_SHOWN || e.window.event == SDL_WINDOWEVENT_RESTORED ||
-                 e.window.event == SDL_WINDOWEVENT_MAXIMIZED) {
+      } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                 e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
+                 e.window.event == SDL_WINDOWEVENT_RESTORED || e.window.event == SDL_WINDOWEVENT_MAXIMIZED) {
         // Back on screen, or its pixels lost: the next frame is whole.
         g_desk.whole = true;
         W().screenDirty = true;
@@ -496,7 +497,8 @@ bool DesktopOpen(std::string* error) {
   int display = SDL_GetWindowDisplayIndex(g_desk.window);
   if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
     g_desk.frameMs = std::max(1, 1000 / mode.refresh_rate);
-  if (const char* log = std::getenv("MELVORIA_FRAME_LOG"); log && *log) g_desk.frameLog = std::fopen(log, "a");
+  if (const char* log = std::getenv("MELVORIA_FRAME_LOG"); log && *log)
+    g_desk.frameLog = std::fopen(log, "a");
   SetIcon();
   DesktopInputOpen();
   SDL_ShowWindow(g_desk.window);
