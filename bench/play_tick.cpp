@@ -129,7 +129,9 @@ void UsePath(const benchmark::State& state) {
     unsetenv("SDL_RENDER_DRIVER");
 }
 
-std::int64_t FrameIfAsked(const benchmark::State& state) { return state.range(0) ? ce::DesktopFrameNow() : 0; }
+std::int64_t FrameIfAsked(const benchmark::State& state) {
+  return state.range(0) ? ce::DesktopFrameNow() : 0;
+}
 
 void Finish(benchmark::State& state, std::int64_t pixels, std::int64_t frames) {
   state.counters["pixels/frame"] = frames ? double(pixels) / double(frames) : 0.0;

@@ -13,10 +13,16 @@ typedef std::uint8_t Bytes8 __attribute__((vector_size(8)));
 typedef std::uint16_t Lanes8 __attribute__((vector_size(16)));
 
 // Rounds towards minus infinity (a pointer on a bar left of the picture).
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {
+  return -FloorDiv(-a, b);
+}
 
-std::int64_t Area(const RECT& r) { return std::int64_t(r.right - r.left) * (r.bottom - r.top); }
+std::int64_t Area(const RECT& r) {
+  return std::int64_t(r.right - r.left) * (r.bottom - r.top);
+}
 RECT Union(const RECT& a, const RECT& b) {
   return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
               std::max(a.bottom, b.bottom)};

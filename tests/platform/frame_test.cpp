@@ -1,13 +1,14 @@
 // The desktop window's picture: where the device screen lies at each window
 // size, pointer positions mapped back, scaling, and finding what changed; and
 // the frame path itself in a window of SDL's dummy driver.
+#include "platform/frame.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
 #include "platform/device.h"
-#include "platform/frame.h"
 #include "platform/host.h"
 #include "platform/internal.h"
 
@@ -80,7 +81,8 @@ Surface Pattern(int w, int h) {
   return s;
 }
 
-std::vector<std::uint32_t> DrawAll(const frame::Scaler& scaler, const Surface& screen, int width, int height) {
+std::vector<std::uint32_t> DrawAll(const frame::Scaler& scaler, const Surface& screen, int width,
+                                   int height) {
   std::vector<std::uint32_t> window(std::size_t(width) * height, 0u);
   scaler.Draw(screen, scaler.layout().dest, window.data(), width, 0, 0);
   return window;
