@@ -52,49 +52,6 @@ Uint32 g_wakeEvent = 0;
 
 const auto g_clockStart = std::chrono::steady_clock::now();
 
-UINT VirtualKey(SDL_Keycode k) {
-  if (UINT vk = 0; MappedKey(k, &vk)) return vk;  // the keys file, or its defaults
-  switch (k) {
-    case SDLK_UP:
-    case SDLK_KP_8:
-      return VK_UP;
-    case SDLK_DOWN:
-    case SDLK_KP_2:
-      return VK_DOWN;
-    case SDLK_LEFT:
-    case SDLK_KP_4:
-      return VK_LEFT;
-    case SDLK_RIGHT:
-    case SDLK_KP_6:
-      return VK_RIGHT;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-    case SDLK_KP_5:
-      return VK_RETURN;
-    case SDLK_ESCAPE:
-      return VK_ESCAPE;
-    case SDLK_BACKSPACE:
-      return VK_BACK;
-    case SDLK_DELETE:
-      return VK_DELETE;
-    case SDLK_TAB:
-      return VK_TAB;
-    case SDLK_SPACE:
-      return VK_SPACE;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL:
-      return VK_CONTROL;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT:
-      return VK_SHIFT;
-    default:
-      break;
-  }
-  if (k >= SDLK_a && k <= SDLK_z) return UINT('A' + (k - SDLK_a));
-  if (k >= SDLK_0 && k <= SDLK_9) return UINT('0' + (k - SDLK_0));
-  return 0;
-}
-
 // Typed text as WM_CHARs of UTF-16 units; control characters come as keys.
 void AppendUtf8AsChars(const char* s) {
   std::vector<char32_t> cps;
@@ -403,7 +360,7 @@ void HandleEvent(const SDL_Event& e) {
       // A held key's repeats go where its press went.
       if (!e.key.repeat) g_desk.windowKeys[sc] = WindowKey(e.key.keysym);
       if (!g_desk.windowKeys[sc]) {
-        if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
+        if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
       } else if (!e.key.repeat) {
         if (e.key.keysym.sym == SDLK_r)
           TurnFromDesktop();  // turns the device
@@ -420,7 +377,7 @@ void HandleEvent(const SDL_Event& e) {
         g_desk.windowKeys[sc] = false;
         break;
       }
-      if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
+      if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
       break;
     }
     case SDL_TEXTINPUT:

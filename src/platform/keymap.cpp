@@ -160,4 +160,47 @@ bool MappedKey(std::int32_t keycode, UINT* vk) {
   return MappedKey(g_map, keycode, vk);
 }
 
+UINT VirtualKeyFor(std::int32_t k) {
+  if (UINT vk = 0; MappedKey(k, &vk)) return vk;
+  switch (k) {
+    case SDLK_UP:
+    case SDLK_KP_8:
+      return VK_UP;
+    case SDLK_DOWN:
+    case SDLK_KP_2:
+      return VK_DOWN;
+    case SDLK_LEFT:
+    case SDLK_KP_4:
+      return VK_LEFT;
+    case SDLK_RIGHT:
+    case SDLK_KP_6:
+      return VK_RIGHT;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER:
+    case SDLK_KP_5:
+      return VK_RETURN;
+    case SDLK_ESCAPE:
+      return VK_ESCAPE;
+    case SDLK_BACKSPACE:
+      return VK_BACK;
+    case SDLK_DELETE:
+      return VK_DELETE;
+    case SDLK_TAB:
+      return VK_TAB;
+    case SDLK_SPACE:
+      return VK_SPACE;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+      return VK_CONTROL;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+      return VK_SHIFT;
+    default:
+      break;
+  }
+  if (k >= SDLK_a && k <= SDLK_z) return UINT('A' + (k - SDLK_a));
+  if (k >= SDLK_0 && k <= SDLK_9) return UINT('0' + (k - SDLK_0));
+  return 0;
+}
+
 }  // namespace ce

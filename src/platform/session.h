@@ -36,6 +36,9 @@ const KeyMap& CurrentKeyMap();
 // True when the map decides what the key gives (`vk`, possibly 0).
 bool MappedKey(const KeyMap& map, std::int32_t keycode, UINT* vk);
 bool MappedKey(std::int32_t keycode, UINT* vk);
+// The virtual key a keyboard key gives: the keys file first, then the fixed ones
+// (letters, digits and the editing keys); 0 for none.
+UINT VirtualKeyFor(std::int32_t keycode);
 
 // ---- game pads (gamepad.cpp) -----------------------------------------------------
 

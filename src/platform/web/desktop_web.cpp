@@ -25,6 +25,8 @@ namespace {
 // The browser's side of the wait. Module.wakeDevice (the page's pre-js) ends
 // the running wait; an event that lands while the program runs (not waiting)
 // is remembered, so the next wait returns at once.
+// (The JavaScript below is kept from the C++ formatter, which would break it.)
+// clang-format off
 EM_JS(void, web_wake, (), { Module.wakeDevice(); });
 EM_JS(int, web_take_pending, (), {
   const pending = !!Module.melvoriaPending;
@@ -68,6 +70,7 @@ EM_JS(void, web_toggle_fullscreen, (), {
 EM_JS(void, web_text_entry, (int on), {
   if (Module.setTextEntry) Module.setTextEntry(!!on);
 });
+// clang-format on
 
 struct Page {
   SDL_Window* window = nullptr;
@@ -75,57 +78,13 @@ struct Page {
   bool textEntry = false;
   std::int64_t lastPresent = -1000;
   int pageLandscape = -1;  // as last seen; a change turns the device
-  frame::Shown shown;  // what the canvas shows
+  frame::Shown shown;      // what the canvas shows
   std::vector<std::uint8_t> rgba;
 };
 Page g_page;
 constexpr int kFrameMs = 16;
 
 const auto g_clockStart = std::chrono::steady_clock::now();
-
-// As the desktop window maps keys: the keys file first, then the fixed ones.
-UINT VirtualKey(SDL_Keycode k) {
-  if (UINT vk = 0; MappedKey(k, &vk)) return vk;
-  switch (k) {
-    case SDLK_UP:
-    case SDLK_KP_8:
-      return VK_UP;
-    case SDLK_DOWN:
-    case SDLK_KP_2:
-      return VK_DOWN;
-    case SDLK_LEFT:
-    case SDLK_KP_4:
-      return VK_LEFT;
-    case SDLK_RIGHT:
-    case SDLK_KP_6:
-      return VK_RIGHT;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-    case SDLK_KP_5:
-      return VK_RETURN;
-    case SDLK_ESCAPE:
-      return VK_ESCAPE;
-    case SDLK_BACKSPACE:
-      return VK_BACK;
-    case SDLK_DELETE:
-      return VK_DELETE;
-    case SDLK_TAB:
-      return VK_TAB;
-    case SDLK_SPACE:
-      return VK_SPACE;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL:
-      return VK_CONTROL;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT:
-      return VK_SHIFT;
-    default:
-      break;
-  }
-  if (k >= SDLK_a && k <= SDLK_z) return UINT('A' + (k - SDLK_a));
-  if (k >= SDLK_0 && k <= SDLK_9) return UINT('0' + (k - SDLK_0));
-  return 0;
-}
 
 void TypeUtf8(const char* s) {
   std::vector<char32_t> points;
@@ -156,8 +115,8 @@ void HandleEvent(const SDL_Event& e) {
       }
       break;
     case SDL_MOUSEBUTTONDOWN:
-      if (e.button.button == SDL_BUTTON_LEFT && e.button.x >= 0 && e.button.y >= 0 && e.button.x < screen.width &&
-          e.button.y < screen.height)
+      if (e.button.button == SDL_BUTTON_LEFT && e.button.x >= 0 && e.button.y >= 0 &&
+          e.button.x < screen.width && e.button.y < screen.height)
         QueueInput({InputEvent::Down, e.button.x, e.button.y, 0});
       break;
     case SDL_MOUSEMOTION:
@@ -175,11 +134,11 @@ void HandleEvent(const SDL_Event& e) {
           web_toggle_fullscreen();
         break;
       }
-      if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
+      if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
       break;
     case SDL_KEYUP:
       if (PageKey(e.key.keysym)) break;
-      if (UINT vk = VirtualKey(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
+      if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
       break;
     case SDL_TEXTINPUT:
       TypeUtf8(e.text.text);
@@ -253,7 +212,9 @@ void Present() {
 }  // namespace
 
 std::int64_t RealClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - g_clockStart).count();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               g_clockStart)
+      .count();
 }
 
 bool DesktopProbe(std::string* error) {

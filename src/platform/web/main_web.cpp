@@ -6,9 +6,11 @@
 
 int melvoria_main();
 
+// clang-format off
 EM_JS(void, web_program_ended, (int code), {
   if (Module.onProgramEnd) Module.onProgramEnd(code);
 });
+// clang-format on
 
 int main() {
   int rc = melvoria_main();
