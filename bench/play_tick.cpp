@@ -144,22 +144,16 @@ void Finish(benchmark::State& state, std::int64_t pixels, std::int64_t frames) {
   unsetenv("SDL_RENDER_DRIVER");
 }
 
-void SpinAllFrame(benchmark::State& state) {
-  UsePath(state);
-  ce::HWND w = Setup(true);
+// Display frames of kTicksPerFrame ticks and their paints each, `beforeTick`
+// run before every tick; the first frame is drawn before timing starts.
+template <class F>
+void MeasureFrames(benchmark::State& state, ce::HWND w, F beforeTick) {
   ce::DesktopFrameNow();
   ce::DesktopFrameNow();  // a renderer draws its first whole frame twice
   std::int64_t pixels = 0, frames = 0;
   for (auto _ : state) {
     for (int i = 0; i < kTicksPerFrame; ++i) {
-      if (AllReelsIdle()) {
-        gameStatus.matchActive = 0;
-        gameStatus.life = 17;
-        gameStatus.score = 1000;
-        engine.spinButtonReady = 1;
-        engine.buttonPressed = 1;
-        ExecuteCommand(w, SpinAll);
-      }
+      beforeTick();
       TickAndPaint(w);
     }
     std::int64_t sent = FrameIfAsked(state);
@@ -168,6 +162,20 @@ void SpinAllFrame(benchmark::State& state) {
   }
   Finish(state, pixels, frames);
 }
+
+void SpinAllFrame(benchmark::State& state) {
+  UsePath(state);
+  ce::HWND w = Setup(true);
+  MeasureFrames(state, w, [w] {
+    if (!AllReelsIdle()) return;
+    gameStatus.matchActive = 0;
+    gameStatus.life = 17;
+    gameStatus.score = 1000;
+    engine.spinButtonReady = 1;
+    engine.buttonPressed = 1;
+    ExecuteCommand(w, SpinAll);
+  });
+}
 BENCHMARK(SpinAllFrame)->DenseRange(0, 2);
 
 void StillBoardFrame(benchmark::State& state) {
@@ -175,16 +183,7 @@ void StillBoardFrame(benchmark::State& state) {
   ce::HWND w = Setup(true);
   while (!AllReelsIdle()) TickAndPaint(w);
   for (int i = 0; i < 100; ++i) TickAndPaint(w);  // whatever settles after the reels
-  ce::DesktopFrameNow();
-  ce::DesktopFrameNow();  // a renderer draws its first whole frame twice
-  std::int64_t pixels = 0, frames = 0;
-  for (auto _ : state) {
-    for (int i = 0; i < kTicksPerFrame; ++i) TickAndPaint(w);
-    std::int64_t sent = FrameIfAsked(state);
-    pixels += sent;
-    frames += sent > 0;
-  }
-  Finish(state, pixels, frames);
+  MeasureFrames(state, w, [] {});
 }
 BENCHMARK(StillBoardFrame)->DenseRange(0, 2);
 

@@ -50,20 +50,6 @@ std::mutex g_wakeMutex;
 std::condition_variable g_wake;
 Uint32 g_wakeEvent = 0;
 
-const auto g_clockStart = std::chrono::steady_clock::now();
-
-// Typed text as WM_CHARs of UTF-16 units; control characters come as keys.
-void AppendUtf8AsChars(const char* s) {
-  std::vector<char32_t> cps;
-  utf::DecodeUtf8(s, &cps);
-  for (char32_t c : cps) {
-    if (c < 0x20 || c == 0x7F) continue;
-    std::u16string units;
-    utf::AppendUtf16(c, &units);
-    for (char16_t u : units) QueueInput({InputEvent::Char, 0, 0, UINT(u)});
-  }
-}
-
 void SetIcon() {
   const ResourceInfo* r = FindEmbedded(425, "ICON");
   if (!r) return;
@@ -381,7 +367,7 @@ void HandleEvent(const SDL_Event& e) {
       break;
     }
     case SDL_TEXTINPUT:
-      AppendUtf8AsChars(e.text.text);
+      QueueTypedText(e.text.text);
       break;
     default:
       PadEvent(e, RealClockMs());
@@ -395,12 +381,6 @@ void PollEvents() {
   g_desk.lastPoll = RealClockMs();
 }
 }  // namespace
-
-std::int64_t RealClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               g_clockStart)
-      .count();
-}
 
 bool DesktopProbe(std::string* error) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/session.h"
+#include "platform/utf.h"
 
 namespace ce {
 
@@ -201,6 +202,15 @@ UINT VirtualKeyFor(std::int32_t k) {
   if (k >= SDLK_a && k <= SDLK_z) return UINT('A' + (k - SDLK_a));
   if (k >= SDLK_0 && k <= SDLK_9) return UINT('0' + (k - SDLK_0));
   return 0;
+}
+
+void QueueTypedText(const char* utf8) {
+  std::vector<char32_t> points;
+  utf::DecodeUtf8(utf8, &points);
+  std::u16string units;
+  for (char32_t c : points)
+    if (c >= 0x20 && c != 0x7F) utf::AppendUtf16(c, &units);
+  for (char16_t u : units) QueueInput({InputEvent::Char, 0, 0, UINT(u)});
 }
 
 }  // namespace ce

@@ -39,6 +39,8 @@ bool MappedKey(std::int32_t keycode, UINT* vk);
 // The virtual key a keyboard key gives: the keys file first, then the fixed ones
 // (letters, digits and the editing keys); 0 for none.
 UINT VirtualKeyFor(std::int32_t keycode);
+// Typed UTF-8 text as WM_CHARs of UTF-16 units; control characters come as keys.
+void QueueTypedText(const char* utf8);
 
 // ---- game pads (gamepad.cpp) -----------------------------------------------------
 

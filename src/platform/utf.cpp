@@ -110,19 +110,28 @@ void AppendUtf16(char32_t c, std::u16string* out) {
   }
 }
 
-bool ToUtf8Strict(std::u16string_view s, std::string* out) {
+namespace {
+
+// UTF-16 to UTF-8; false when a lone surrogate became U+FFFD.
+bool Utf16ToUtf8(std::u16string_view s, std::string* out) {
   std::vector<char32_t> cps;
+  const bool clean = DecodeUtf16(s, &cps);
   out->clear();
-  if (!DecodeUtf16(s, &cps)) return false;
   for (char32_t c : cps) AppendUtf8(c, out);
-  return true;
+  return clean;
+}
+
+}  // namespace
+
+bool ToUtf8Strict(std::u16string_view s, std::string* out) {
+  if (Utf16ToUtf8(s, out)) return true;
+  out->clear();
+  return false;
 }
 
 std::string ToUtf8(std::u16string_view s) {
-  std::vector<char32_t> cps;
-  DecodeUtf16(s, &cps);
   std::string out;
-  for (char32_t c : cps) AppendUtf8(c, &out);
+  Utf16ToUtf8(s, &out);
   return out;
 }
 

@@ -24,7 +24,9 @@ std::u16string Lower(std::u16string s) {
   return s;
 }
 
-std::u16string Str(LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); }
+std::u16string Str(LPCWSTR s) {
+  return s ? std::u16string(s) : std::u16string();
+}
 
 const WNDCLASSW* FindClass(const std::u16string& name) {
   auto key = Lower(name);
@@ -46,6 +48,8 @@ bool ReallyVisible(const Window* w) {
 
 void RestoreUnder(Window* w);
 void SaveUnder(Window* w);
+const auto g_clockStart = std::chrono::steady_clock::now();  // the real clock's zero
+
 }  // namespace
 
 void Unimplemented(const char* what, const char* file, int line) {
@@ -61,6 +65,12 @@ World& W() {
 bool IsLive(HWND hwnd) {
   if (!hwnd || !g_world) return false;
   return g_world->live.count(hwnd) != 0;
+}
+
+std::int64_t RealClockMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                               g_clockStart)
+      .count();
 }
 
 std::int64_t Now() {
@@ -207,7 +217,9 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR title, DWORD style, int x
   return w;
 }
 
-BOOL IsWindow(HWND hwnd) { return IsLive(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd) {
+  return IsLive(hwnd) ? TRUE : FALSE;
+}
 
 namespace {
 void SaveUnder(Window* w) {
@@ -249,7 +261,8 @@ void RestoreUnder(Window* w) {
       RECT c = Intersect(rr, w->savedRect);
       if (RectEmpty(c)) continue;
       for (int yy = c.top; yy < c.bottom; ++yy)
-        std::memcpy(world.screen.row(yy) + c.left, w->saved.row(yy - w->savedRect.top) + (c.left - w->savedRect.left),
+        std::memcpy(world.screen.row(yy) + c.left,
+                    w->saved.row(yy - w->savedRect.top) + (c.left - w->savedRect.left),
                     sizeof(std::uint32_t) * std::size_t(c.right - c.left));
       ScreenChanged(c);
     }
@@ -288,7 +301,8 @@ void Unlink(Window* w) {
     auto& sib = w->parent->children;
     sib.erase(std::remove(sib.begin(), sib.end(), w), sib.end());
   } else {
-    world.topLevels.erase(std::remove(world.topLevels.begin(), world.topLevels.end(), w), world.topLevels.end());
+    world.topLevels.erase(std::remove(world.topLevels.begin(), world.topLevels.end(), w),
+                          world.topLevels.end());
   }
 }
 
@@ -428,7 +442,9 @@ HWND SetFocus(HWND hwnd) {
   return old;
 }
 
-HWND GetFocus() { return W().focus; }
+HWND GetFocus() {
+  return W().focus;
+}
 
 HWND SetActiveWindow(HWND hwnd) {
   HWND old = W().focus ? TopLevelOf(W().focus) : nullptr;
@@ -443,7 +459,9 @@ HWND GetDlgItem(HWND parent, int id) {
   return nullptr;
 }
 
-int GetDlgCtrlID(HWND hwnd) { return IsLive(hwnd) ? hwnd->id : 0; }
+int GetDlgCtrlID(HWND hwnd) {
+  return IsLive(hwnd) ? hwnd->id : 0;
+}
 
 BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
   if (!IsLive(hwnd)) return FALSE;
@@ -452,7 +470,8 @@ BOOL SetWindowTextW(HWND hwnd, LPCWSTR text) {
 
 int GetWindowTextW(HWND hwnd, LPWSTR buffer, int maxCount) {
   if (!IsLive(hwnd)) return 0;
-  return int(SendMessageW(hwnd, WM_GETTEXT, WPARAM(maxCount < 0 ? 0 : maxCount), reinterpret_cast<LPARAM>(buffer)));
+  return int(
+      SendMessageW(hwnd, WM_GETTEXT, WPARAM(maxCount < 0 ? 0 : maxCount), reinterpret_cast<LPARAM>(buffer)));
 }
 
 LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -599,7 +618,9 @@ bool InputToMessage(const InputEvent& e, MSG* msg) {
       if (!target || !IsLive(target)) return false;
       RECT sr = ScreenRectOf(target);
       msg->hwnd = target;
-      msg->message = e.kind == InputEvent::Down ? WM_LBUTTONDOWN : e.kind == InputEvent::Move ? WM_MOUSEMOVE : WM_LBUTTONUP;
+      msg->message = e.kind == InputEvent::Down   ? WM_LBUTTONDOWN
+                     : e.kind == InputEvent::Move ? WM_MOUSEMOVE
+                                                  : WM_LBUTTONUP;
       msg->wParam = e.kind == InputEvent::Up ? 0 : 1;
       msg->lParam = MAKELPARAM(e.x - sr.left, e.y - sr.top);
       msg->pt = POINT{e.x, e.y};
@@ -613,7 +634,9 @@ bool InputToMessage(const InputEvent& e, MSG* msg) {
       if (!target) return false;
       if (e.kind == InputEvent::Char && !modal) target = CharTarget(target);
       msg->hwnd = target;
-      msg->message = e.kind == InputEvent::KeyDown ? WM_KEYDOWN : e.kind == InputEvent::KeyUp ? WM_KEYUP : WM_CHAR;
+      msg->message = e.kind == InputEvent::KeyDown ? WM_KEYDOWN
+                     : e.kind == InputEvent::KeyUp ? WM_KEYUP
+                                                   : WM_CHAR;
       msg->wParam = e.code;
       msg->lParam = e.kind == InputEvent::KeyUp ? LPARAM(0xC0000001) : 1;
       return true;
@@ -760,7 +783,8 @@ BOOL TranslateMessage(const MSG* msg) {
   if (msg->wParam == VK_RETURN) ch = 13;
   if (msg->wParam == VK_ESCAPE) ch = 27;
   if (!ch) return FALSE;
-  HWND target = IsLive(msg->hwnd) && msg->hwnd->kind != ControlKind::MessageBox ? CharTarget(msg->hwnd) : msg->hwnd;
+  HWND target =
+      IsLive(msg->hwnd) && msg->hwnd->kind != ControlKind::MessageBox ? CharTarget(msg->hwnd) : msg->hwnd;
   W().posted.push_back(MSG{target, WM_CHAR, ch, msg->lParam, msg->time, msg->pt});
   return TRUE;
 }
@@ -911,7 +935,9 @@ int GetDeviceCaps(HDC, int index) {
   }
 }
 
-Surface& ScreenSurface() { return W().screen; }
+Surface& ScreenSurface() {
+  return W().screen;
+}
 
 frame::Writes& ScreenWrites() {
   static frame::Writes writes;
@@ -923,7 +949,9 @@ void ScreenChanged(const RECT& r) {
   ScreenWrites().Add(r);
 }
 
-DWORD GetTickCount() { return DWORD(ClockReading(Now())); }
+DWORD GetTickCount() {
+  return DWORD(ClockReading(Now()));
+}
 
 void Sleep(DWORD ms) {
   if (W().options.virtualTime) return;  // everything but waiting happens at once
@@ -973,10 +1001,18 @@ BOOL SetForegroundWindow(HWND hwnd) {
 
 namespace host {
 
-const Options& CurrentOptions() { return W().options; }
-int ScreenWidth() { return W().screen.width; }
-int ScreenHeight() { return W().screen.height; }
-const std::vector<std::uint32_t>& ScreenPixels() { return W().screen.pixels; }
+const Options& CurrentOptions() {
+  return W().options;
+}
+int ScreenWidth() {
+  return W().screen.width;
+}
+int ScreenHeight() {
+  return W().screen.height;
+}
+const std::vector<std::uint32_t>& ScreenPixels() {
+  return W().screen.pixels;
+}
 std::uint32_t ScreenPixel(int x, int y) {
   const Surface& s = W().screen;
   if (x < 0 || y < 0 || x >= s.width || y >= s.height) return 0;
@@ -1003,11 +1039,21 @@ void Rotate() {
   DesktopScreenResized();
 }
 
-void StylusDown(int x, int y) { QueueInput({InputEvent::Down, x, y, 0}); }
-void StylusMove(int x, int y) { QueueInput({InputEvent::Move, x, y, 0}); }
-void StylusUp(int x, int y) { QueueInput({InputEvent::Up, x, y, 0}); }
-void KeyDown(UINT vk) { QueueInput({InputEvent::KeyDown, 0, 0, vk}); }
-void KeyUp(UINT vk) { QueueInput({InputEvent::KeyUp, 0, 0, vk}); }
+void StylusDown(int x, int y) {
+  QueueInput({InputEvent::Down, x, y, 0});
+}
+void StylusMove(int x, int y) {
+  QueueInput({InputEvent::Move, x, y, 0});
+}
+void StylusUp(int x, int y) {
+  QueueInput({InputEvent::Up, x, y, 0});
+}
+void KeyDown(UINT vk) {
+  QueueInput({InputEvent::KeyDown, 0, 0, vk});
+}
+void KeyUp(UINT vk) {
+  QueueInput({InputEvent::KeyUp, 0, 0, vk});
+}
 void TypeText(const std::u16string& text) {
   for (char16_t c : text) QueueInput({InputEvent::Char, 0, 0, UINT(c)});
 }
@@ -1047,7 +1093,9 @@ std::vector<RECT> InvalidRegion(HWND hwnd) {
   return hwnd->invalid.Rects();
 }
 
-const ShellState& Shell() { return W().shell; }
+const ShellState& Shell() {
+  return W().shell;
+}
 
 std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> v;

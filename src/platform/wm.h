@@ -64,7 +64,7 @@ struct World {
   host::Options options;
   int dpi = 192;
   Surface screen;
-  std::vector<Window*> topLevels;           // bottom to top
+  std::vector<Window*> topLevels;            // bottom to top
   std::vector<std::unique_ptr<Window>> all;  // every window ever made (handles stay unique)
   std::unordered_set<Window*> live;
   std::vector<std::pair<std::u16string, WNDCLASSW>> classes;
@@ -73,7 +73,7 @@ struct World {
   std::deque<InputEvent> input;
   bool quitPosted = false;
   int quitCode = 0;
-  std::int64_t now = 0;         // virtual clock, ms
+  std::int64_t now = 0;          // virtual clock, ms
   std::int64_t waitTarget = -1;  // virtual time: the end of the running wait
   Window* focus = nullptr;
   Window* capture = nullptr;
@@ -111,6 +111,7 @@ void DesktopPresentIfDue();
 void DesktopWait(std::int64_t deadlineMs);
 void DesktopScreenResized();
 void DesktopRaise();
+// Milliseconds of the real clock since the program started (window.cpp).
 std::int64_t RealClockMs();
 
 // The script runner (script.cpp).

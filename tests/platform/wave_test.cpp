@@ -471,18 +471,37 @@ void ThreadCallback(HWAVEOUT device, UINT message, DWORD_PTR instance, DWORD_PTR
   r->changed.notify_all();
 }
 
-TEST_F(WaveTest, ARealOutputReportsBuffersFromTheAudioThread) {
-  char dir[] = "/tmp/melvoria-wave-XXXXXX";
-  ASSERT_NE(::mkdtemp(dir), nullptr);
-  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
-  ScopedEnv file("SDL_DISKAUDIOFILE", std::string(dir) + "/out.raw");
+// A real SDL output (its "disk" driver, writing into a folder of its own), for
+// as long as the object lives; the device reports to a ThreadReports.
+struct DiskOutput {
+  DiskOutput() {
+    char tmpl[] = "/tmp/melvoria-wave-XXXXXX";
+    if (::mkdtemp(tmpl) != nullptr) dir = tmpl;
+    file.Set(dir + "/out.raw");
+  }
+  ~DiskOutput() {
+    WaveShutdown();
+    std::filesystem::remove_all(dir);
+  }
+  HWAVEOUT Open(ThreadReports* r) {
+    WAVEFORMATEX format = Format(11025, 8, 1);
+    HWAVEOUT device = nullptr;
+    if (dir.empty() ||
+        waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&ThreadCallback),
+                    reinterpret_cast<DWORD_PTR>(r), CALLBACK_FUNCTION) != MMSYSERR_NOERROR)
+      return nullptr;
+    return device;
+  }
+  std::string dir;
+  ScopedEnv driver{"SDL_AUDIODRIVER", "disk"};
+  ScopedEnv file{"SDL_DISKAUDIOFILE"};
+};
 
-  ThreadReports r;
-  WAVEFORMATEX format = Format(11025, 8, 1);
-  HWAVEOUT device = nullptr;
-  ASSERT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&ThreadCallback),
-                        reinterpret_cast<DWORD_PTR>(&r), CALLBACK_FUNCTION),
-            MMSYSERR_NOERROR);
+TEST_F(WaveTest, ARealOutputReportsBuffersFromTheAudioThread) {
+  ThreadReports r;  // outlives the output, which may still report at its end
+  DiskOutput out;
+  HWAVEOUT device = out.Open(&r);
+  ASSERT_NE(device, nullptr);
   std::vector<char> data(220, char(140));  // 20 ms each
   WAVEHDR headers[5] = {};
   for (WAVEHDR& h : headers) {
@@ -502,25 +521,16 @@ TEST_F(WaveTest, ARealOutputReportsBuffersFromTheAudioThread) {
   }
   for (WAVEHDR& h : headers) EXPECT_EQ(h.dwFlags, WHDR_DONE);
   EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
-  WaveShutdown();
-  std::filesystem::remove_all(dir);
 }
 
 // The output runs only while there is something to play: stopped before the
 // first write, running from a write until its buffers are done, then stopped
 // again, and a later write is played all the same.
 TEST_F(WaveTest, ARealOutputStopsWhenNothingIsQueuedAndAWriteStartsIt) {
-  char dir[] = "/tmp/melvoria-wave-XXXXXX";
-  ASSERT_NE(::mkdtemp(dir), nullptr);
-  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
-  ScopedEnv file("SDL_DISKAUDIOFILE", std::string(dir) + "/out.raw");
-
-  ThreadReports r;
-  WAVEFORMATEX format = Format(11025, 8, 1);
-  HWAVEOUT device = nullptr;
-  ASSERT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(&ThreadCallback),
-                        reinterpret_cast<DWORD_PTR>(&r), CALLBACK_FUNCTION),
-            MMSYSERR_NOERROR);
+  ThreadReports r;  // outlives the output, which may still report at its end
+  DiskOutput out;
+  HWAVEOUT device = out.Open(&r);
+  ASSERT_NE(device, nullptr);
   EXPECT_FALSE(host::WaveOutputRunning());
   std::vector<char> data(2205, char(140));  // 200 ms each
   WAVEHDR headers[2] = {};
@@ -531,7 +541,8 @@ TEST_F(WaveTest, ARealOutputStopsWhenNothingIsQueuedAndAWriteStartsIt) {
     ASSERT_EQ(waveOutWrite(device, &h, 32), MMSYSERR_NOERROR);
     EXPECT_TRUE(host::WaveOutputRunning());
     std::unique_lock<std::mutex> lock(r.mutex);
-    ASSERT_TRUE(r.changed.wait_for(lock, std::chrono::seconds(10), [&] { return r.done.size() > doneBefore; }));
+    ASSERT_TRUE(
+        r.changed.wait_for(lock, std::chrono::seconds(10), [&] { return r.done.size() > doneBefore; }));
     EXPECT_EQ(r.done.back(), &h);
   };
   auto stopsSoon = [] {
@@ -544,8 +555,6 @@ TEST_F(WaveTest, ARealOutputStopsWhenNothingIsQueuedAndAWriteStartsIt) {
   playAndWait(headers[1], 1);
   EXPECT_TRUE(stopsSoon());
   EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
-  WaveShutdown();
-  std::filesystem::remove_all(dir);
 }
 
 TEST_F(WaveTest, ShutdownHandsQueuedBuffersBack) {

@@ -84,16 +84,6 @@ struct Page {
 Page g_page;
 constexpr int kFrameMs = 16;
 
-const auto g_clockStart = std::chrono::steady_clock::now();
-
-void TypeUtf8(const char* s) {
-  std::vector<char32_t> points;
-  utf::DecodeUtf8(s, &points);
-  std::u16string units;
-  for (char32_t c : points)
-    if (c >= 0x20 && c != 0x7F) utf::AppendUtf16(c, &units);
-  for (char16_t u : units) QueueInput({InputEvent::Char, 0, 0, UINT(u)});
-}
 
 // The keys the page itself uses, as the desktop window does: F11 and
 // Alt+Enter (full screen), Ctrl+R (turns the device).
@@ -141,7 +131,7 @@ void HandleEvent(const SDL_Event& e) {
       if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
       break;
     case SDL_TEXTINPUT:
-      TypeUtf8(e.text.text);
+      QueueTypedText(e.text.text);
       break;
     default:
       PadEvent(e, RealClockMs());  // game pads, through the browser's gamepad interface
@@ -211,11 +201,6 @@ void Present() {
 
 }  // namespace
 
-std::int64_t RealClockMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                               g_clockStart)
-      .count();
-}
 
 bool DesktopProbe(std::string* error) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -300,7 +285,7 @@ void DesktopWait(std::int64_t deadlineMs) {
 // text and edits rather than keys: typed text, and the keys Backspace (8)
 // and Enter (13) pressed and released.
 extern "C" EMSCRIPTEN_KEEPALIVE void melvoria_type_text(const char* utf8) {
-  ce::TypeUtf8(utf8);
+  ce::QueueTypedText(utf8);
 }
 extern "C" EMSCRIPTEN_KEEPALIVE void melvoria_press_key(int vk) {
   ce::QueueInput({ce::InputEvent::KeyDown, 0, 0, ce::UINT(vk)});
