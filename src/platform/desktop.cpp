@@ -39,6 +39,7 @@ struct Desktop {
   bool fullscreen = false;
   bool textInput = false;
   std::int64_t framesPresented = 0;
+  int failDraws = 0;              // tests: draws that fail as a lost surface does
   std::FILE* frameLog = nullptr;  // MELVORIA_FRAME_LOG
   // Keys pressed for the window itself, not yet released: none of their
   // messages reaches the game.
@@ -154,15 +155,18 @@ void LogFrame(std::int64_t pixels) {
   std::fflush(g_desk.frameLog);
 }
 
+constexpr std::int64_t kDrawFailed = -1;
+
 // The window's surface: drawn in place, only the changed rectangles sent.
+// kDrawFailed when nothing or only part was drawn.
 std::int64_t DrawToSurface(const std::vector<RECT>& changed, bool whole) {
-  SDL_Surface* s = SDL_GetWindowSurface(g_desk.window);
-  if (!s) return 0;
+  SDL_Surface* s = g_desk.failDraws > 0 ? nullptr : SDL_GetWindowSurface(g_desk.window);
+  if (!s) return kDrawFailed;
   Surface& screen = ScreenSurface();
   const frame::Layout& l = g_desk.scaler.layout();
   // Our pixels are 0xFFRRGGBB; another format takes a converted copy.
   bool direct = s->format->format == SDL_PIXELFORMAT_RGB888 || s->format->format == SDL_PIXELFORMAT_ARGB8888;
-  if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return 0;
+  if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return kDrawFailed;
   std::vector<SDL_Rect> sent;
   std::int64_t pixels = 0;
   if (whole) SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0, 0, 0));
@@ -199,8 +203,10 @@ std::int64_t DrawToSurface(const std::vector<RECT>& changed, bool whole) {
 
 // A renderer: the changed rectangles go into a texture of the device screen
 // (scaled by the renderer, nearest neighbour) or, below zoom 1, of the
-// picture (scaled here), and the frame is drawn from it.
+// picture (scaled here), and the frame is drawn from it. kDrawFailed when a
+// part could not be put into the texture.
 std::int64_t DrawToRenderer(const std::vector<RECT>& changed, bool whole) {
+  if (g_desk.failDraws > 0) return kDrawFailed;
   Surface& screen = ScreenSurface();
   const frame::Layout& l = g_desk.scaler.layout();
   int tw = l.smooth ? l.DestW() : screen.width, th = l.smooth ? l.DestH() : screen.height;
@@ -208,13 +214,14 @@ std::int64_t DrawToRenderer(const std::vector<RECT>& changed, bool whole) {
     if (g_desk.texture) SDL_DestroyTexture(g_desk.texture);
     g_desk.texture =
         SDL_CreateTexture(g_desk.renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, tw, th);
-    if (!g_desk.texture) return 0;
+    if (!g_desk.texture) return kDrawFailed;
     SDL_SetTextureScaleMode(g_desk.texture, SDL_ScaleModeNearest);
     g_desk.texW = tw;
     g_desk.texH = th;
     whole = true;
   }
   std::int64_t pixels = 0;
+  bool failed = false;
   auto upload = [&](const RECT& device) {
     // Texture rectangle: device pixels, or the picture's pixels from its corner.
     RECT t = l.smooth ? Offset(Intersect(l.ToWindow(device), l.dest), -l.dest.left, -l.dest.top) : device;
@@ -223,7 +230,10 @@ std::int64_t DrawToRenderer(const std::vector<RECT>& changed, bool whole) {
     SDL_Rect tr{t.left, t.top, t.right - t.left, t.bottom - t.top};
     void* p = nullptr;
     int pitch = 0;
-    if (SDL_LockTexture(g_desk.texture, &tr, &p, &pitch) != 0) return;
+    if (SDL_LockTexture(g_desk.texture, &tr, &p, &pitch) != 0) {
+      failed = true;
+      return;
+    }
     auto* dst = static_cast<std::uint32_t*>(p);
     if (l.smooth) {
       g_desk.scaler.Draw(screen, Offset(t, l.dest.left, l.dest.top), dst, pitch / 4, t.left + l.dest.left,
@@ -248,11 +258,12 @@ std::int64_t DrawToRenderer(const std::vector<RECT>& changed, bool whole) {
   SDL_Rect d{l.dest.left, l.dest.top, l.DestW(), l.DestH()};
   SDL_RenderCopy(g_desk.renderer, g_desk.texture, nullptr, &d);
   SDL_RenderPresent(g_desk.renderer);
+  if (failed) return kDrawFailed;
   return whole ? std::int64_t(g_desk.pixelW) * g_desk.pixelH : pixels;
 }
 
 // One frame: what changed since the last is drawn and sent; nothing when no
-// pixel changed. Returns the pixels sent.
+// pixel changed. Returns the pixels sent, kDrawFailed when the draw failed.
 std::int64_t Frame() {
   Surface& screen = ScreenSurface();
   W().screenDirty = false;
@@ -269,6 +280,14 @@ std::int64_t Frame() {
   if (changed.empty()) return 0;
   g_desk.whole = false;
   std::int64_t pixels = g_desk.renderer ? DrawToRenderer(changed, whole) : DrawToSurface(changed, whole);
+  if (pixels == kDrawFailed) {
+    // `shown` already holds pixels the window may not: the next frame is whole.
+    if (g_desk.failDraws > 0) --g_desk.failDraws;
+    g_desk.shown.Reset();
+    g_desk.whole = true;
+    g_desk.wholeAgain = false;
+    return kDrawFailed;
+  }
   // A renderer's OpenGL drawable may take the window's new size only at the
   // swap after the one it was resized before: a whole frame is drawn twice.
   g_desk.whole = g_desk.renderer && whole && !g_desk.wholeAgain;
@@ -468,6 +487,10 @@ void DesktopScreenResized() {
 std::int64_t DesktopFrameNow() {
   if (!g_desk.window) return 0;
   return Frame();
+}
+
+void DesktopFailDraws(int count) {
+  g_desk.failDraws = count;
 }
 
 void DesktopRaise() {

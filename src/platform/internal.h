@@ -113,8 +113,11 @@ Surface& ScreenSurface();
 // Marks the screen as changed (for the presenter), in screen coordinates.
 void ScreenChanged(const RECT& r);
 // The desktop window's next frame at once, whatever the display's pace (for
-// benchmarks); returns the window pixels it sent, 0 when no pixel changed.
+// benchmarks); returns the window pixels it sent, 0 when no pixel changed,
+// -1 when the draw failed (the next frame is then whole).
 std::int64_t DesktopFrameNow();
+// Tests: the next `count` frames fail to draw, as with a lost window surface.
+void DesktopFailDraws(int count);
 
 // Text, implemented in text.cpp over the font engine.
 bool FontOpen(GdiObject* font);

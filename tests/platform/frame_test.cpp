@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/device.h"
@@ -200,9 +202,18 @@ TEST(FrameWrites, FewRectanglesCoverAllThatWasWritten) {
 }
 
 // The frame path in a desktop window (the tests run with SDL's dummy video
-// driver): the first frame is whole, a frame after a paint of the same pixels
-// sends nothing, one changed pixel sends one pixel.
-TEST(DesktopFrame, SendsOnlyWhatChanged) {
+// driver), through the window's surface and through a renderer: the first frame
+// is whole (a renderer's twice), a frame after a paint of the same pixels sends
+// nothing, one changed pixel sends one pixel, and a draw that fails leaves the
+// next frame whole, so nothing it missed stays stale.
+class DesktopFrame : public testing::TestWithParam<const char*> {};
+
+TEST_P(DesktopFrame, SendsOnlyWhatChangedAndRedrawsAfterAFailure) {
+  const bool renderer = *GetParam() != 0;
+  if (renderer)
+    setenv("SDL_RENDER_DRIVER", GetParam(), 1);
+  else
+    unsetenv("SDL_RENDER_DRIVER");
   host::Options o;
   o.headless = false;
   host::Start(o);
@@ -215,16 +226,32 @@ TEST(DesktopFrame, SendsOnlyWhatChanged) {
   HDC dc = GetDC(w);
   RECT all{0, 0, 480, 640};
   HBRUSH blue = CreateSolidBrush(RGB(0, 0, 200));
+  const std::int64_t whole = 480 * 640;  // the window is 480 x 640 on the dummy's 1024 x 768
   FillRect(dc, &all, blue);
-  EXPECT_EQ(DesktopFrameNow(), 480 * 640);  // the window is 480 x 640 on the dummy's 1024 x 768
+  EXPECT_EQ(DesktopFrameNow(), whole);
+  if (renderer) EXPECT_EQ(DesktopFrameNow(), whole);  // its drawable may take the size a swap late
   FillRect(dc, &all, blue);
   EXPECT_EQ(DesktopFrameNow(), 0);
   SetPixel(dc, 200, 300, RGB(255, 0, 0));
   EXPECT_EQ(DesktopFrameNow(), 1);
   EXPECT_EQ(DesktopFrameNow(), 0);
+
+  DesktopFailDraws(1);
+  SetPixel(dc, 10, 10, RGB(0, 255, 0));
+  EXPECT_EQ(DesktopFrameNow(), -1);
+  EXPECT_EQ(DesktopFrameNow(), whole);  // the pixel the failed frame missed, and all the rest
+  if (renderer) EXPECT_EQ(DesktopFrameNow(), whole);
+  EXPECT_EQ(DesktopFrameNow(), 0);
+
   DeleteObject(blue);
   ReleaseDC(w, dc);
   host::Stop();
+  unsetenv("SDL_RENDER_DRIVER");
 }
+
+INSTANTIATE_TEST_SUITE_P(SurfaceAndRenderer, DesktopFrame, testing::Values("", "software"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return std::string(*info.param ? "Renderer" : "Surface");
+                         });
 
 }  // namespace
