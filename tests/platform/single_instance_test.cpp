@@ -1,6 +1,8 @@
 #include "platform/single_instance.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,28 +15,68 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/scoped_env.h"
 
 namespace fs = std::filesystem;
 
+extern char** environ;
+
 namespace {
 
-// Runs `body` in a forked copy of this process (another copy of the game, as
-// far as the lock and socket can tell) and returns its exit code.
-int InChild(const std::function<int()>& body) {
-  pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
+// The outcome of a second start: claimed, and whether its request got through.
+enum : int { kClaimed = 10, kRefusedAndDelivered = 20, kRefusedNotDelivered = 30 };
+
+// Another copy of the game, as far as the lock and socket can tell, is this
+// test program started again to run the test below alone, which the variable
+// turns from a skipped test into that copy ("second": a second start; "claim":
+// a copy that claims and dies without letting go). A fork alone would copy
+// this process with its listener thread, whose locks the child may find held.
+constexpr const char* kChildVar = "MELVORIA_INSTANCE_TEST_CHILD";
+
+TEST(SingleInstanceChild, RunsOnlyWhenStartedByTheTests) {
+  const char* what = std::getenv(kChildVar);
+  if (!what) GTEST_SKIP() << "the copy that the single-instance tests start";
+  if (std::string(what) == "claim") ::_exit(ce::ClaimInstance(nullptr) ? 0 : 1);
+  if (ce::ClaimInstance(nullptr)) ::_exit(kClaimed);
+  ::_exit(ce::AskRunningInstanceToActivate() ? kRefusedAndDelivered : kRefusedNotDelivered);
+}
+
+// Starts that copy with this environment changed (an empty value unsets) and
+// returns its exit code.
+int InChild(const char* what, const std::vector<std::pair<std::string, std::string>>& changes = {}) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    std::string entry = *e;
+    std::string name = entry.substr(0, entry.find('='));
+    bool changed = name == kChildVar;
+    for (const auto& c : changes) changed = changed || c.first == name;
+    if (!changed) env.push_back(entry);
+  }
+  env.push_back(std::string(kChildVar) + "=" + what);
+  for (const auto& c : changes)
+    if (!c.second.empty()) env.push_back(c.first + "=" + c.second);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string self = fs::read_symlink("/proc/self/exe").string();
+  std::string filter = "--gtest_filter=SingleInstanceChild.*";
+  char* argv[] = {self.data(), filter.data(), nullptr};
+  posix_spawn_file_actions_t quiet;  // its test report would only be noise
+  ::posix_spawn_file_actions_init(&quiet);
+  ::posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  int spawned = ::posix_spawn(&pid, self.c_str(), &quiet, nullptr, argv, envp.data());
+  ::posix_spawn_file_actions_destroy(&quiet);
+  if (spawned != 0) return -1;
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-// The child's outcome: claimed, and whether its request got through.
-enum : int { kClaimed = 10, kRefusedAndDelivered = 20, kRefusedNotDelivered = 30 };
-int SecondStart() {
-  if (ce::ClaimInstance(nullptr)) return kClaimed;
-  return ce::AskRunningInstanceToActivate() ? kRefusedAndDelivered : kRefusedNotDelivered;
+int SecondStart(const std::vector<std::pair<std::string, std::string>>& changes = {}) {
+  return InChild("second", changes);
 }
 
 class SingleInstanceTest : public ::testing::Test {
@@ -82,9 +124,9 @@ class SingleInstanceTest : public ::testing::Test {
 
 TEST_F(SingleInstanceTest, ASecondCopyIsRefusedAndWakesTheFirst) {
   ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
-  EXPECT_EQ(InChild(SecondStart), kRefusedAndDelivered);
+  EXPECT_EQ(SecondStart(), kRefusedAndDelivered);
   EXPECT_EQ(WaitForRequests(1), 1);
-  EXPECT_EQ(InChild(SecondStart), kRefusedAndDelivered);
+  EXPECT_EQ(SecondStart(), kRefusedAndDelivered);
   EXPECT_EQ(WaitForRequests(2), 2);
 
   // Once the first copy lets go, the next start is the only copy, and nobody
@@ -92,18 +134,18 @@ TEST_F(SingleInstanceTest, ASecondCopyIsRefusedAndWakesTheFirst) {
   ce::ReleaseInstance();
   EXPECT_EQ(SocketFiles(), 0);
   EXPECT_FALSE(ce::AskRunningInstanceToActivate());
-  EXPECT_EQ(InChild(SecondStart), kClaimed);
+  EXPECT_EQ(SecondStart(), kClaimed);
   EXPECT_TRUE(ce::ClaimInstance(CountRequests()));
   EXPECT_EQ(Requests(), 2);
 }
 
 TEST_F(SingleInstanceTest, ACrashedCopyDoesNotBlockTheNextStart) {
   // A copy that dies without letting go leaves its socket file behind.
-  EXPECT_EQ(InChild([] { return ce::ClaimInstance(nullptr) ? 0 : 1; }), 0);
+  EXPECT_EQ(InChild("claim"), 0);
   ASSERT_EQ(SocketFiles(), 1);
 
   ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
-  EXPECT_EQ(InChild(SecondStart), kRefusedAndDelivered);
+  EXPECT_EQ(SecondStart(), kRefusedAndDelivered);
   EXPECT_EQ(WaitForRequests(1), 1);
 }
 
@@ -123,15 +165,9 @@ TEST_F(SingleInstanceTest, EverySpellingAndSessionFindsTheRunningCopy) {
   };
   int asked = 0;
   for (const Case& c : cases) {
-    EXPECT_EQ(InChild([&c] {
-                ::setenv("MELVORIA_DATA_DIR", c.data.c_str(), 1);
-                if (c.runtime.empty())
-                  ::unsetenv("MELVORIA_RUNTIME_DIR");
-                else
-                  ::setenv("MELVORIA_RUNTIME_DIR", c.runtime.c_str(), 1);
-                ::setenv("XDG_RUNTIME_DIR", c.xdg.c_str(), 1);
-                return SecondStart();
-              }),
+    EXPECT_EQ(SecondStart({{"MELVORIA_DATA_DIR", c.data.string()},
+                           {"MELVORIA_RUNTIME_DIR", c.runtime.string()},
+                           {"XDG_RUNTIME_DIR", c.xdg.string()}}),
               kRefusedAndDelivered)
         << c.what;
     ++asked;
@@ -157,18 +193,14 @@ TEST_F(SingleInstanceTest, FoldersThatCannotBeUsedStillLetTheGameRun) {
     data_->Set(c.data.string());
     runtime_->Set(c.runtime.string());
     EXPECT_TRUE(ce::ClaimInstance(nullptr)) << c.what;
-    EXPECT_EQ(InChild(SecondStart), c.second) << c.what;
+    EXPECT_EQ(SecondStart(), c.second) << c.what;
     ce::ReleaseInstance();
   }
 }
 
 TEST_F(SingleInstanceTest, CopiesWithOtherDataFoldersRunSideBySide) {
   ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
-  EXPECT_EQ(InChild([this] {
-              ::setenv("MELVORIA_DATA_DIR", (root_ / "other").c_str(), 1);
-              return SecondStart();
-            }),
-            kClaimed);
+  EXPECT_EQ(SecondStart({{"MELVORIA_DATA_DIR", (root_ / "other").string()}}), kClaimed);
   EXPECT_EQ(Requests(), 0);
 }
 
