@@ -1,7 +1,9 @@
 #include "app/main_window.h"
 
+#include "app/leaving.h"
 #include "app/screens.h"
 #include "app/shell_state.h"
+#include "game/state.h"
 #include "game/tick.h"
 #include "render/draw.h"
 #include "render/play_screen.h"
@@ -99,8 +101,15 @@ ce::LRESULT MainWindowProc(ce::HWND window, ce::UINT message, ce::WPARAM wParam,
   const int x = ce::LOWORD(static_cast<std::uintptr_t>(lParam));
   const int y = ce::HIWORD(static_cast<std::uintptr_t>(lParam));
   switch (message) {
-    case ce::WM_CREATE:
     case ce::WM_ACTIVATE:
+      // The page hidden (the desktop never sends it): everything stored, nothing on screen changed.
+      if (ce::LOWORD(wParam) == ce::WA_INACTIVE) StoreForLater();
+      return 0;
+    case ce::WM_CLOSE:
+      // The system closes the program: what the player did is kept, then the window goes.
+      StoreBeforeClosing(window);
+      return ce::DefWindowProcW(window, message, wParam, lParam);
+    case ce::WM_CREATE:
     case ce::WM_SETFOCUS:
     case ce::WM_KILLFOCUS:
     case ce::WM_SETTINGCHANGE:
@@ -120,9 +129,13 @@ ce::LRESULT MainWindowProc(ce::HWND window, ce::UINT message, ce::WPARAM wParam,
       if (NewHiScoreCommand(window, message, wParam, lParam) != 0)
         return ce::DefWindowProcW(window, message, wParam, lParam);
       return 0;
-    case ce::WM_TIMER:
+    case ce::WM_TIMER: {
+      const std::int32_t phase = engine.gamePhase;
       GameTick(window);
+      // A game stored for later and then finished must not come back.
+      if (phase == Running && engine.gamePhase != Running) StoreForLater();
       return 0;
+    }
     case ce::WM_MOUSEMOVE:
       MainPointerMove(window, x, y);
       return 0;

@@ -2,6 +2,7 @@
 // entry and the settings screen. Coordinates arrive logical.
 #include <algorithm>
 
+#include "app/leaving.h"
 #include "app/popup.h"
 #include "app/screens.h"
 #include "app/shell_state.h"
@@ -64,7 +65,7 @@ void MainMenuPointerDown(ce::HWND window, int x, int y) {
     shell.PopupState = About;
     shell.popupControls = 0;
     CreatePopup(shell.instance, 0, 38, 240, 240);
-  } else if (Within(x, y, 222, 0, 240, 17)) {  // the close box
+  } else if (Within(x, y, 222, 0, 240, 17)) {  // the close box; a failed save is told, then it quits
     SaveStore();
     CloseSoundDevices();
     ce::PostQuitMessage(0);
@@ -115,6 +116,7 @@ void AskResetHiScores(ce::HWND window) {
                                      u"Reset Hi-Scores", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
   if (answer == ce::IDYES) {
     ResetHiScores();
+    StoreForLater();  // before the box that says so
     ce::MessageBoxW(window, u"The High Score tables have been reset.\n\nThe Default scores have been saved.",
                     u"Reset Hi-Scores", ce::MB_OK);
     shell.BackgroundReady = 0;
@@ -161,6 +163,12 @@ void HiScoresKeyUp(ce::UINT key, ce::HWND window) {
   }
 }
 
+// Every way off the settings page keeps what was set there: stored at once.
+void LeaveSettings(ce::HWND window) {
+  Show(window, MainMenu);
+  StoreForLater();
+}
+
 // 1 Normal, 2 Fast, 3 Fastest for a tap on its button; 0 between or beside them.
 int SpeedButtonAt(int x, int y) {
   for (int speed = 1; speed <= 3; ++speed) {
@@ -184,7 +192,7 @@ void SettingsPointerDown(ce::HWND window, int x, int y) {
   GameStatus& g = gameStatus;
   if (Within(x, y, 218, 5, 235, 22)) {
     ApplyVolume();
-    Show(window, MainMenu);
+    LeaveSettings(window);
   } else if (Within(x, y, 15, 54, 34, 70)) {
     g.joystickControl = Toggled(g.joystickControl);
     InvalidateLogical(window, 15, 54, 34, 70);
@@ -211,7 +219,7 @@ void SettingsPointerDown(ce::HWND window, int x, int y) {
 void SettingsPointerUp(ce::HWND window, int x, int y) {
   if (shell.settingsOkPressed != 1) return;
   if (Within(x, y, 84, 282, 164, 303)) {
-    Show(window, MainMenu);
+    LeaveSettings(window);
   } else {
     shell.settingsOkPressed = 0;
     InvalidateLogical(window, 84, 282, 164, 304);
@@ -256,7 +264,7 @@ void MenuKeyUp(ce::UINT virtualKey, ce::HWND window) {
       HiScoresKeyUp(virtualKey, window);
       break;
     case Settings:
-      if (virtualKey == ce::VK_RETURN) Show(window, MainMenu);
+      if (virtualKey == ce::VK_RETURN) LeaveSettings(window);
       break;
     default:
       break;

@@ -1,3 +1,4 @@
+#include "app/leaving.h"
 #include "app/screens.h"
 #include "app/shell_state.h"
 #include "game/commands.h"
@@ -50,6 +51,7 @@ void AskAbandon(ce::HWND window) {
     shell.ScreenState = MainMenu;
     InvalidateScreen(window, display.DisplayMode);
     gameStatus.gameMode = 0;
+    StoreForLater();  // an abandoned game never comes back
     return;
   }
   if (shell.ScreenState != Play) return;
@@ -63,7 +65,7 @@ void AskExit(ce::HWND window) {
                       u"Exit the Game?", ce::MB_YESNO | ce::MB_ICONEXCLAMATION);
   if (answer == ce::IDYES && StillPlaying()) {
     ce::KillTimer(window, kGameTimer);
-    SaveStore();
+    SaveStore();  // a failed save is told, then it quits
     ce::PostQuitMessage(0);
     return;
   }

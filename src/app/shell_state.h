@@ -18,6 +18,8 @@ struct Shell {
   std::int32_t ScreenState = MainMenu;
   std::int32_t BackgroundReady = 0;  // 0: the current screen builds itself at its next paint
   std::uint8_t settingsOkPressed = 0;
+  // 1 once the player was told that the store can be read but not written.
+  std::uint8_t storeReadOnlyTold = 0;
 
   std::int32_t PopupState = NoPopup;
   ce::HWND popupWindow = nullptr;

@@ -174,6 +174,9 @@ constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_USER = 0x0400;
+// LOWORD(wParam) of WM_ACTIVATE.
+constexpr WORD WA_INACTIVE = 0;
+constexpr WORD WA_ACTIVE = 1;
 
 constexpr UINT BN_CLICKED = 0;
 constexpr UINT EM_LIMITTEXT = 0x00C5;
@@ -399,14 +402,17 @@ BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size);
 using REGSAM = DWORD;
 constexpr LONG ERROR_SUCCESS = 0;
 constexpr LONG ERROR_FILE_NOT_FOUND = 2;
+constexpr LONG ERROR_PATH_NOT_FOUND = 3;
 constexpr LONG ERROR_ACCESS_DENIED = 5;
 constexpr LONG ERROR_INVALID_HANDLE = 6;
 constexpr LONG ERROR_WRITE_FAULT = 29;
 constexpr LONG ERROR_INVALID_PARAMETER = 87;
+constexpr LONG ERROR_DISK_FULL = 112;
 constexpr LONG ERROR_MORE_DATA = 234;
 constexpr DWORD REG_NONE = 0;
 constexpr DWORD REG_BINARY = 3;
 constexpr REGSAM KEY_ALL_ACCESS = 0x000F003Fu;
+constexpr REGSAM KEY_READ = 0x00020019u;
 constexpr DWORD REG_CREATED_NEW_KEY = 1;
 constexpr DWORD REG_OPENED_EXISTING_KEY = 2;
 extern HKEY const HKEY_CURRENT_USER;
@@ -493,5 +499,7 @@ int rand();                 // the handheld runtime's generator: 15-bit values
 void srand(unsigned seed);  // seed x 214013 + 2531011, bits 16..30
 DWORD GetTickCount();       // milliseconds since start (virtual in scripted runs)
 void Sleep(DWORD ms);
+// The text as it stands (no line break added) on the device's log: stderr here.
+void OutputDebugStringW(LPCWSTR text);
 
 }  // namespace ce

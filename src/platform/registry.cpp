@@ -84,7 +84,11 @@ bool SplitSubKey(LPCWSTR subKey, std::vector<std::string>* parts) {
 }
 
 LONG WriteError(int err) {
-  return (err == EACCES || err == EPERM || err == EROFS) ? ERROR_ACCESS_DENIED : ERROR_WRITE_FAULT;
+  if (err == EACCES || err == EPERM || err == EROFS) return ERROR_ACCESS_DENIED;
+  if (err == ENOSPC || err == EDQUOT) return ERROR_DISK_FULL;
+  // A file where a folder of the path must go.
+  if (err == ENOTDIR || err == EEXIST) return ERROR_PATH_NOT_FOUND;
+  return ERROR_WRITE_FAULT;
 }
 
 bool KeyFolder(HKEY key, std::string* folder) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/leaving.h"
 #include "app/screens.h"
 #include "app/shell_state.h"
 #include "game/board.h"
@@ -116,6 +117,30 @@ void LeaveNameEntry(ce::HWND window) {
   engine.gamePhase = Idle;
 }
 
+// The name offered first: the one entered last into the table.
+std::u16string OfferedName() {
+  const HiScoreTable* table = HiScoreTableFor(engine.shownTable);
+  if (table == nullptr) return {};
+  const std::int32_t last = table->lastEntry >= 0 && table->lastEntry <= 4 ? table->lastEntry : 4;
+  return EntryName(table->entries[last]);
+}
+
+// The name box's text into the name buffer; false when it is empty (or gone).
+bool ReadNameBox(ce::HWND window) {
+  std::fill(std::begin(nameBuffer), std::end(nameBuffer), u'\0');
+  ce::HWND box = ce::GetDlgItem(window, NameBoxId);
+  if (box != nullptr) ce::GetWindowTextW(box, nameBuffer, kNameBufferUnits);
+  nameBuffer[kNameBufferUnits - 1] = u'\0';
+  return nameBuffer[0] != u'\0';
+}
+
+void EnterName(ce::HWND window) {
+  ce::SHFullScreen(window, ce::SHFS_HIDESIPBUTTON);
+  DestroyEntryControls(window);
+  InsertHiScore(nameBuffer, gameStatus.score, true, engine.shownTable);
+  LeaveNameEntry(window);
+}
+
 void CreateEntryControls(ce::HWND window) {
   const ce::DWORD button = ce::WS_CHILD | ce::WS_VISIBLE | ce::BS_PUSHBUTTON;
   ce::CreateWindowExW(0, u"button", u"OK", button, ScaleX(30), ScaleY(172), ScaleX(80), ScaleY(22), window,
@@ -128,10 +153,7 @@ void CreateEntryControls(ce::HWND window) {
   // The box takes no more than the stored name field keeps, so what the player
   // sees is what the table will show.
   ce::SendMessageW(box, ce::EM_LIMITTEXT, kNameUnits - 1, 0);
-  if (const HiScoreTable* table = HiScoreTableFor(engine.shownTable)) {
-    const std::int32_t last = table->lastEntry >= 0 && table->lastEntry <= 4 ? table->lastEntry : 4;
-    ce::SetWindowTextW(box, EntryName(table->entries[last]).c_str());
-  }
+  if (HiScoreTableFor(engine.shownTable) != nullptr) ce::SetWindowTextW(box, OfferedName().c_str());
 }
 
 }  // namespace
@@ -171,6 +193,16 @@ void PaintNewHiScore(ce::HWND window, ce::HDC target) {
   ce::SHFullScreen(window, ce::SHFS_SHOWSIPBUTTON);
 }
 
+void EnterNameOnClosing(ce::HWND window) {
+  if (!ReadNameBox(window)) {
+    // Emptied, or the entry not yet built: the name it offers.
+    const std::u16string offered = OfferedName();
+    const std::size_t n = std::min<std::size_t>(offered.size(), kNameBufferUnits - 1);
+    std::copy_n(offered.begin(), n, nameBuffer);
+  }
+  EnterName(window);
+}
+
 void CancelNameEntry(ce::HWND window) {
   ce::SHFullScreen(window, ce::SHFS_HIDESIPBUTTON);
   DestroyEntryControls(window);
@@ -180,15 +212,9 @@ void CancelNameEntry(ce::HWND window) {
 ce::LRESULT NewHiScoreCommand(ce::HWND window, ce::UINT message, ce::WPARAM wParam, ce::LPARAM lParam) {
   const int id = ce::LOWORD(wParam);
   if (id == OkButtonId) {
-    std::fill(std::begin(nameBuffer), std::end(nameBuffer), u'\0');
-    ce::HWND box = ce::GetDlgItem(window, NameBoxId);
-    if (box != nullptr) ce::GetWindowTextW(box, nameBuffer, kNameBufferUnits);
-    nameBuffer[kNameBufferUnits - 1] = u'\0';
-    if (nameBuffer[0] == u'\0') return 1;  // an empty name is refused; the entry stays
-    ce::SHFullScreen(window, ce::SHFS_HIDESIPBUTTON);
-    DestroyEntryControls(window);
-    InsertHiScore(nameBuffer, gameStatus.score, true, engine.shownTable);
-    LeaveNameEntry(window);
+    if (!ReadNameBox(window)) return 1;  // an empty name is refused; the entry stays
+    EnterName(window);
+    StoreForLater();
     return 1;
   }
   if (id == CancelButtonId) {

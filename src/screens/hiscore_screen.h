@@ -13,3 +13,6 @@ extern char16_t nameBuffer[kNameBufferUnits];
 
 // The name entry left without inserting (its Cancel button and its close box).
 void CancelNameEntry(ce::HWND window);
+// The name entry closed with the program: the score goes in under the name in
+// the box, or the one offered when the box is empty or not made yet.
+void EnterNameOnClosing(ce::HWND window);

@@ -1,5 +1,6 @@
 // The real game run from scripts, as a player would run it: the first screen,
-// a game left with "Exit the Game?" and resumed, settings and hi-scores kept
+// a game left with "Exit the Game?" and resumed, the program closed by the
+// system at any point (every script ends so), settings and hi-scores kept
 // across a restart, damaged stores, and a data folder that cannot be written.
 #include <gtest/gtest.h>
 
@@ -147,10 +148,16 @@ class GameRunTest : public ::testing::Test {
 
   Shot ShotFile(const char* name) const { return ReadBmp(dir_ / name); }
 
+  // A Hard game left with the exit box, then given one unit of life and 50000
+  // points: resumed, it drains out at once and its score makes the table.
+  // The bytes of that GameStatus (empty on failure); the store holds the
+  // tables as that run left them.
+  std::string DyingHardGame(const std::string& screen);
+
   fs::path dir_, data_;
 };
 
-TEST_F(GameRunTest, TheFirstRunShowsTheMainMenuAndASystemCloseWritesNothing) {
+TEST_F(GameRunTest, TheFirstRunShowsTheMainMenuAndASystemCloseKeepsItsSettings) {
   for (const char* screen : {"480x640", "240x320"}) {
     SCOPED_TRACE(screen);
     fs::remove_all(data_);
@@ -159,9 +166,19 @@ TEST_F(GameRunTest, TheFirstRunShowsTheMainMenuAndASystemCloseWritesNothing) {
     Shot menu = ShotFile("menu.bmp");
     EXPECT_EQ(std::to_string(menu.width) + "x" + std::to_string(menu.height), screen);
     EXPECT_TRUE(ShowsMainMenu(menu));
-    // The run ended as the system ends it: nothing stored.
-    EXPECT_FALSE(fs::exists(KeyFolder() / "GameStatus"));
-    EXPECT_FALSE(fs::exists(KeyFolder() / "Prefs"));
+    // The run ended as the system ends it: the first run's settings and tables kept, no game.
+    const std::string stored = Value("GameStatus");
+    ASSERT_EQ(stored.size(), sizeof(GameStatus));
+    GameStatus g{};
+    std::memcpy(&g, stored.data(), sizeof g);
+    EXPECT_EQ(g.initialised, 1);
+    EXPECT_EQ(g.volume, 80);
+    EXPECT_EQ(g.gameMode, 0);
+    const std::string easy = Value("Prefs");
+    ASSERT_EQ(easy.size(), sizeof(HiScoreTable));
+    HiScoreTable t{};
+    std::memcpy(&t, easy.data(), sizeof t);
+    EXPECT_EQ(t.entries[0].score, 3245);
   }
 }
 
@@ -181,6 +198,25 @@ std::string ForScreen(const std::string& script, bool small) {
       out << line << '\n';
   }
   return out.str();
+}
+
+std::string GameRunTest::DyingHardGame(const std::string& screen) {
+  Result made =
+      Play(ForScreen("wait 500\ntap 240 389\nwait 500\ntap 405 513\nwait 3000\ntap 395 40\nkey enter\n",
+                     screen[0] == '2'),
+           screen);
+  EXPECT_EQ(made.code, 0) << made.err;
+  std::string bytes = Value("GameStatus");
+  if (bytes.size() != sizeof(GameStatus)) return {};
+  GameStatus g{};
+  std::memcpy(&g, bytes.data(), sizeof g);
+  EXPECT_EQ(g.gameMode, 2);
+  g.score = 50000;
+  g.pendingPoints = 0;
+  g.life = 1;
+  g.lifeGain = 0;
+  g.lifeLoss = 0;
+  return std::string(reinterpret_cast<const char*>(&g), sizeof g);
 }
 
 TEST_F(GameRunTest, AGameLeftWithExitComesBackExactlyAtTheNextStart) {
@@ -214,8 +250,11 @@ TEST_F(GameRunTest, AGameLeftWithExitComesBackExactlyAtTheNextStart) {
     for (std::size_t i = 0; i < left.pixels.size(); ++i) differing += left.pixels[i] != back.pixels[i];
     EXPECT_EQ(differing, 0) << "pixels differing between the game left and the game resumed";
     EXPECT_FALSE(ShowsMainMenu(ShotFile("later.bmp")));
-    // The system's close does not store the game again: the next start resumes the same one.
-    EXPECT_EQ(Value("GameStatus"), stored);
+    // The system's close stores the game again, still to be resumed.
+    const std::string again = Value("GameStatus");
+    ASSERT_EQ(again.size(), sizeof(GameStatus));
+    std::memcpy(&g, again.data(), sizeof g);
+    EXPECT_EQ(g.gameMode, 1);
   }
 }
 
@@ -238,24 +277,12 @@ TEST_F(GameRunTest, AnAnswerAfterTheGameEndedChangesNothing) {
   for (const char* screen : {"480x640", "240x320"}) {
     SCOPED_TRACE(screen);
     const bool small = screen[0] == '2';
-    // A Hard game left with the exit box, then given one unit of life and 50000
-    // points: it drains out at once and its score makes the table.
     fs::remove_all(data_);
-    Result made = Play(
-        ForScreen("wait 500\ntap 240 389\nwait 500\ntap 405 513\nwait 3000\ntap 395 40\nkey enter\n", small),
-        screen);
-    ASSERT_EQ(made.code, 0) << made.err;
-    std::string bytes = Value("GameStatus");
-    ASSERT_EQ(bytes.size(), sizeof(GameStatus));
-    GameStatus g{};
-    std::memcpy(&g, bytes.data(), sizeof g);
-    ASSERT_EQ(g.gameMode, 2);
-    g.score = 50000;
-    g.pendingPoints = 0;
-    g.life = 1;
-    g.lifeGain = 0;
-    g.lifeLoss = 0;
-    const std::string dying(reinterpret_cast<const char*>(&g), sizeof g);
+    const std::string dying = DyingHardGame(screen);
+    ASSERT_FALSE(dying.empty());
+    // Each run ends at the name entry, whose close enters the score: the
+    // tables are put back before the next.
+    const std::string hard = Value("PrefsHard");
 
     // Without a box: the name entry 3 s later.
     PutValue("GameStatus", dying.data(), dying.size());
@@ -267,22 +294,99 @@ TEST_F(GameRunTest, AnAnswerAfterTheGameEndedChangesNothing) {
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);
       PutValue("GameStatus", dying.data(), dying.size());
+      PutValue("PrefsHard", hard.data(), hard.size());
       const std::string script = "wait " + std::to_string(c.openAt) + "\n" + c.box + "\nwait " +
                                  std::to_string(c.answerAfter) + "\nkey enter\nwait " +
                                  std::to_string(3400 - c.openAt - c.answerAfter) + "\nshot $D/late.bmp\n";
       Result r = Play(ForScreen(script, small), screen);
       ASSERT_EQ(r.code, 0) << r.err;
-      // Nothing written: the store still holds the living game it held.
+      // The finished game was not stored as a game to resume.
       const std::string after = Value("GameStatus");
       GameStatus stored{};
       std::memcpy(&stored, after.data(), std::min(after.size(), sizeof stored));
-      EXPECT_TRUE(after == dying) << "stored again: gameMode " << stored.gameMode << ", life " << stored.life;
+      EXPECT_EQ(stored.gameMode, 0) << "stored as a game: life " << stored.life;
       const Shot late = ShotFile("late.bmp");
       ASSERT_TRUE(late.Valid());
       ASSERT_EQ(late.pixels.size(), expected.pixels.size());
       int differing = 0;
       for (std::size_t i = 0; i < late.pixels.size(); ++i) differing += late.pixels[i] != expected.pixels[i];
       EXPECT_EQ(differing, 0) << "pixels differing from the game that ended without a box";
+    }
+  }
+}
+
+// The program closed by the system (a script's end, as the desktop window's
+// close button or a session's end) keeps what the player did: the settings, a
+// running game exactly, a score at the name entry; never a finished game.
+TEST_F(GameRunTest, ClosingTheProgramAnywhereKeepsWhatThePlayerDid) {
+  const std::string backspaces = [] {
+    std::string keys;
+    for (int i = 0; i < 11; ++i) keys += "key backspace\n";
+    return keys;
+  }();
+  const std::string easyGame =
+      "wait 500\ntap 240 333\nwait 500\ntap 405 513\nwait 3000\ntap 70 160\nwait 400\ntap 240 470\n"
+      "wait 400\ndown 320 300\nmove 320 360\nmove 320 400\nup 320 400\nwait 3000\n";
+  const std::string settingsChange = "wait 500\ntap 240 560\nwait 300\ntap 48 124\n";
+  struct Case {
+    const char* name;
+    bool dying;  // from a stored Hard game about to end with 50000 points, else a first run
+    std::string script;
+    std::int32_t gameMode;      // stored
+    std::int32_t joystick;      // stored joystickControl
+    const char16_t* hardFirst;  // the Hard table's first name
+    bool resumedExactly;        // the next start shows left.bmp
+    bool nextShowsMenu;
+  };
+  const Case cases[] = {
+      {"on the settings page after a change", false, settingsChange, 0, 1, u"Varon", false, true},
+      {"on the main menu after a settings change", false, settingsChange + "wait 100\ntap 452 24\nwait 300\n",
+       0, 1, u"Varon", false, true},
+      {"in a running game", false, easyGame + "shot $D/left.bmp\n", 1, 0, u"Varon", true, false},
+      {"while \"Exit the Game?\" is asked", false, easyGame + "tap 395 40\n", 1, 0, u"Varon", false, false},
+      {"during the game-over sequence", true, "wait 500\n", 0, 0, u"Varon", false, true},
+      {"at the name entry, a name typed", true, "wait 1200\n" + backspaces + "type Zed\n", 0, 0, u"Zed",
+       false, true},
+      {"at the name entry, the name offered", true, "wait 1200\n", 0, 0, u"Tamberu", false, true},
+      {"at the name entry, the box emptied", true, "wait 1200\n" + backspaces, 0, 0, u"Tamberu", false, true},
+  };
+  fs::remove_all(data_);
+  const std::string dying = DyingHardGame("480x640");
+  ASSERT_FALSE(dying.empty());
+  const std::string tables[3] = {Value("Prefs"), Value("PrefsHard"), Value("PrefsMelvoria")};
+  const char* tableNames[3] = {"Prefs", "PrefsHard", "PrefsMelvoria"};
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(data_);
+    if (c.dying) {
+      PutValue("GameStatus", dying.data(), dying.size());
+      for (int t = 0; t < 3; ++t) PutValue(tableNames[t], tables[t].data(), tables[t].size());
+    }
+    Result r = Play(c.script);
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string status = Value("GameStatus");
+    ASSERT_EQ(status.size(), sizeof(GameStatus));
+    GameStatus g{};
+    std::memcpy(&g, status.data(), sizeof g);
+    EXPECT_EQ(g.gameMode, c.gameMode);
+    EXPECT_EQ(g.joystickControl, c.joystick);
+    const std::string hard = Value("PrefsHard");
+    ASSERT_EQ(hard.size(), sizeof(HiScoreTable));
+    HiScoreTable t{};
+    std::memcpy(&t, hard.data(), sizeof t);
+    EXPECT_EQ(EntryName(t.entries[0]), c.hardFirst);
+    if (c.hardFirst != std::u16string_view(u"Varon")) {
+      EXPECT_EQ(t.entries[0].score, 50000);
+    }
+
+    Result next = Play("shot $D/back.bmp\nwait 300\nshot $D/next.bmp\n");
+    ASSERT_EQ(next.code, 0) << next.err;
+    EXPECT_EQ(ShowsMainMenu(ShotFile("next.bmp")), c.nextShowsMenu);
+    if (c.resumedExactly) {
+      const Shot left = ShotFile("left.bmp"), back = ShotFile("back.bmp");
+      ASSERT_TRUE(left.Valid() && back.Valid());
+      EXPECT_TRUE(left.pixels == back.pixels) << "the resumed game differs from the one the close stored";
     }
   }
 }

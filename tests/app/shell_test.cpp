@@ -5,7 +5,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -544,8 +546,20 @@ TEST_F(ShellTest, PortraitScreensGetNoNoticeAndUnknownSizesKeepTheMode) {
   EXPECT_EQ(display.DisplayMode, 1);
 }
 
-TEST_F(ShellTest, DestroyingTheMainWindowQuitsWithoutWriting) {
+// The stored GameStatus, or an empty record with gameMode -1 when there is none.
+GameStatus StoredStatus(const fs::path& root) {
+  GameStatus g{};
+  g.gameMode = -1;
+  const fs::path key = root / "data/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria";
+  std::ifstream in(key / "GameStatus", std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() == sizeof g) std::memcpy(&g, bytes.data(), sizeof g);
+  return g;
+}
+
+TEST_F(ShellTest, ClosingTheMainWindowStoresThenQuits) {
   BootToMenu(kLarge);
+  gameStatus.volume = 33;
   ce::PostMessageW(shell.mainWindow, ce::WM_CLOSE, 0, 0);
   ce::MSG msg{};
   int quits = 0;
@@ -559,8 +573,57 @@ TEST_F(ShellTest, DestroyingTheMainWindowQuitsWithoutWriting) {
   }
   EXPECT_EQ(quits, 1);
   EXPECT_FALSE(ce::IsWindow(shell.mainWindow));
-  EXPECT_FALSE(fs::exists(root_ / "data" / "registry" / "HKEY_CURRENT_USER" / "Software" / "handsetdev" /
-                          "Dunmorrow" / "Melvoria" / "GameStatus"));
+  const GameStatus stored = StoredStatus(root_);
+  EXPECT_EQ(stored.volume, 33);
+  EXPECT_EQ(stored.gameMode, 0);
+}
+
+// The page hidden: everything stored as "Exit the Game?" would store it, while
+// the screen, the game and its timer go on untouched.
+TEST_F(ShellTest, AnInactiveWindowStoresTheGameAndChangesNothing) {
+  BootToMenu(kLarge);
+  ce::host::StylusDown(240, 380);  // Hard: its life drains by itself
+  ce::host::StylusUp(240, 380);
+  ce::host::AdvanceTime(3000);
+  ASSERT_EQ(shell.ScreenState, Play);
+  const std::vector<std::uint32_t> pixels = ce::host::ScreenPixels();
+  const auto invalid = ce::host::InvalidRegion(shell.mainWindow);
+  const GameStatus before = gameStatus;
+
+  ce::SendMessageW(shell.mainWindow, ce::WM_ACTIVATE, ce::WA_INACTIVE, 0);
+  const GameStatus stored = StoredStatus(root_);
+  EXPECT_EQ(std::memcmp(&stored, &before, sizeof stored), 0) << "stored other than the running game";
+  EXPECT_EQ(stored.gameMode, Hard);
+  EXPECT_TRUE(ce::host::ScreenPixels() == pixels);
+  EXPECT_EQ(ce::host::InvalidRegion(shell.mainWindow).size(), invalid.size());
+  EXPECT_EQ(shell.ScreenState, Play);
+  EXPECT_EQ(engine.gamePhase, Running);
+  EXPECT_TRUE(ce::IsWindow(shell.mainWindow));
+
+  // Becoming active again stores nothing; the game goes on draining.
+  std::filesystem::remove_all(root_ / "data" / "registry");
+  ce::SendMessageW(shell.mainWindow, ce::WM_ACTIVATE, ce::WA_ACTIVE, 0);
+  EXPECT_EQ(StoredStatus(root_).gameMode, -1);
+  ce::host::AdvanceTime(3000);
+  EXPECT_LT(gameStatus.life, before.life);
+}
+
+// A game that ends is stored at once as no game: one stored for later and then
+// finished never comes back, even when the program is killed on its GAME OVER.
+TEST_F(ShellTest, TheEndOfAGameStoresItAsNoGame) {
+  BootToMenu(kLarge);
+  ce::host::StylusDown(240, 380);
+  ce::host::StylusUp(240, 380);
+  ce::host::AdvanceTime(2000);
+  ce::SendMessageW(shell.mainWindow, ce::WM_ACTIVATE, ce::WA_INACTIVE, 0);
+  ASSERT_EQ(StoredStatus(root_).gameMode, Hard);
+  gameStatus.life = 1;
+  gameStatus.lifeGain = 0;
+  gameStatus.lifeLoss = 0;
+  for (int i = 0; i < 300 && engine.gamePhase == Running; ++i) ce::host::AdvanceTime(100);
+  ASSERT_EQ(engine.gamePhase, Ending);
+  EXPECT_EQ(StoredStatus(root_).gameMode, 0);
+  EXPECT_EQ(gameStatus.gameMode, Hard) << "memory keeps the finished game's mode for its tables";
 }
 
 }  // namespace

@@ -1,14 +1,22 @@
 // The registry store: first-run defaults, the first screen, byte-for-byte
-// round trips, damaged values and a key that cannot be opened.
+// round trips, damaged values, a key that cannot be opened, writes that fail
+// (a full disk, a folder that cannot be written), a store that can be read but
+// not written, and two writers at once.
 #include "store/registry_store.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -75,6 +83,9 @@ class RegistryStoreTest : public ::testing::Test {
     watcher_ = ce::CreateWindowExW(0, u"Watcher", u"", 0, 0, 0, 1, 1, nullptr, 0, nullptr, nullptr);
   }
   void TearDown() override {
+    for (const fs::path& m : mounts_) ::umount2(m.c_str(), MNT_DETACH);
+    std::error_code ec;
+    fs::permissions(KeyFolder(), fs::perms::owner_all, ec);
     ce::host::Stop();
     if (oldData_.empty())
       ::unsetenv("MELVORIA_DATA_DIR");
@@ -141,9 +152,79 @@ class RegistryStoreTest : public ::testing::Test {
     return Bytes(&t, sizeof t);
   }
 
+  fs::path KeyFolder() const {
+    return root_ / "data/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria";
+  }
+
+  // Files in the key's folder whose names are not the four values': a
+  // temporary file left behind would be one.
+  std::vector<std::string> Strays() const {
+    std::vector<std::string> strays;
+    for (const auto& entry : fs::directory_iterator(KeyFolder())) {
+      const std::string name = entry.path().filename();
+      if (name != "Prefs" && name != "GameStatus" && name != "PrefsHard" && name != "PrefsMelvoria")
+        strays.push_back(name);
+    }
+    return strays;
+  }
+
+  // The data folder on a 64 KiB file system of its own (root only).
+  bool MountTinyDataFolder() {
+    fs::create_directories(root_ / "data");
+    if (::geteuid() != 0 || ::mount("tmpfs", (root_ / "data").c_str(), "tmpfs", 0, "size=64k") != 0)
+      return false;
+    mounts_.push_back(root_ / "data");
+    return true;
+  }
+  // Fills the data folder's file system to the last byte.
+  void FillDisk() {
+    std::FILE* f = std::fopen((root_ / "data" / "filler").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::vector<char> block(4096, 'x');
+    while (std::fwrite(block.data(), 1, block.size(), f) == block.size() && std::fflush(f) == 0) {
+    }
+    std::fclose(f);
+    std::FILE* g = std::fopen((root_ / "data" / "filler2").c_str(), "wb");
+    if (g) {
+      while (std::fputc('x', g) != EOF && std::fflush(g) == 0) {
+      }
+      std::fclose(g);
+    }
+  }
+  // The key's folder made read-only: a read-only bind mount for root, which
+  // ignores permission bits; the bits for anyone else.
+  bool MakeKeyReadOnly() {
+    if (::geteuid() != 0) {
+      fs::permissions(KeyFolder(), fs::perms::owner_read | fs::perms::owner_exec);
+      return true;
+    }
+    const std::string key = KeyFolder().string();
+    if (::mount(key.c_str(), key.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
+    mounts_.push_back(KeyFolder());
+    return ::mount(nullptr, key.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+  }
+
+  // The four values as this run's images would write them.
+  void PutCurrentImages() {
+    Put(u"Prefs", Bytes(&hiScoreTables[0], sizeof(HiScoreTable)));
+    Put(u"GameStatus", Bytes(&gameStatus, sizeof gameStatus));
+    Put(u"PrefsHard", Bytes(&hiScoreTables[1], sizeof(HiScoreTable)));
+    Put(u"PrefsMelvoria", Bytes(&hiScoreTables[2], sizeof(HiScoreTable)));
+  }
+  std::vector<std::vector<std::uint8_t>> StoredValues() {
+    std::vector<std::vector<std::uint8_t>> all;
+    for (const char16_t* name : {u"Prefs", u"GameStatus", u"PrefsHard", u"PrefsMelvoria"}) {
+      std::vector<std::uint8_t> bytes;
+      Get(name, &bytes);
+      all.push_back(bytes);
+    }
+    return all;
+  }
+
   fs::path root_;
   std::string oldData_;
   ce::HWND watcher_ = nullptr;
+  std::vector<fs::path> mounts_;
 };
 
 TEST_F(RegistryStoreTest, FirstRunBringsTheDefaultsAndWritesNothing) {
@@ -275,11 +356,125 @@ TEST_F(RegistryStoreTest, AKeyThatCannotBeOpenedIsReportedAndTheGameGoesOn) {
   EXPECT_EQ(gameStatus.volume, 80);
   EXPECT_EQ(shell.ScreenState, MainMenu);
 
+  // Saving says what went wrong, not that something could not be read.
   gameStatus.volume = 20;
   Save();
   ASSERT_EQ(boxes.texts.size(), 2u);
-  EXPECT_EQ(boxes.texts[1], u"Cannot read values");
+  EXPECT_EQ(boxes.texts[1],
+            u"The game could not be saved: the data folder cannot be made (a file stands in its way).");
   EXPECT_TRUE(fs::is_regular_file(root_ / "data"));
+}
+
+// A save point whose write fails says why, in a box and on stderr, and leaves
+// every value as it was, with no temporary file behind.
+TEST_F(RegistryStoreTest, AFailedSaveIsToldAndKeepsWhatWasStored) {
+  struct Case {
+    const char* name;
+    const char16_t* reason;
+    bool fullDisk;  // else the key's folder is read-only
+  };
+  const Case cases[] = {
+      {"a full disk", u"the disk is full.", true},
+      {"a folder that cannot be written", u"the data folder cannot be written.", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.fullDisk && !MountTinyDataFolder()) {
+      std::cout << "skipped " << c.name << ": no small file system can be mounted (not root)\n";
+      continue;
+    }
+    for (HiScoreTable& t : hiScoreTables) t = HiScoreTable{};
+    gameStatus = GameStatus{};
+    gameStatus.initialised = 1;
+    gameStatus.volume = 40;
+    ResetHiScores();
+    PutCurrentImages();
+    const auto before = StoredValues();
+    if (c.fullDisk)
+      FillDisk();
+    else
+      ASSERT_TRUE(MakeKeyReadOnly());
+
+    gameStatus.volume = 90;
+    gameStatus.gameMode = Hard;
+    hiScoreTables[0].entries[0].score = 99999;
+    boxes = BoxLog{};
+    ::testing::internal::CaptureStderr();
+    ce::PostMessageW(watcher_, ce::WM_USER, 0, 0);
+    const bool saved = SaveStore();
+    ce::host::PumpMessages();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(saved);
+    ASSERT_EQ(boxes.texts.size(), 1u);
+    EXPECT_EQ(boxes.texts[0], u"The game could not be saved: " + std::u16string(c.reason));
+    EXPECT_NE(err.find("melvoria: the game could not be saved: "), std::string::npos) << err;
+    EXPECT_EQ(StoredValues(), before);
+    EXPECT_TRUE(Strays().empty()) << Strays()[0];
+    EXPECT_EQ(WriteStore(), c.fullDisk ? ce::ERROR_DISK_FULL : ce::ERROR_ACCESS_DENIED);
+
+    for (const fs::path& m : mounts_) ::umount2(m.c_str(), MNT_DETACH);
+    mounts_.clear();
+    std::error_code ec;
+    fs::permissions(KeyFolder(), fs::perms::owner_all, ec);
+    fs::remove_all(root_ / "data");
+  }
+}
+
+// A stored game on a disk that can be read but not written comes back; the
+// player is told once, at start, that nothing will be saved.
+TEST_F(RegistryStoreTest, AStoreThatCanBeReadButNotWrittenIsResumedAndToldOnce) {
+  Put(u"GameStatus", Record(Hard, 55));
+  Put(u"PrefsHard", Table(u"Kept", 5000));
+  ASSERT_TRUE(MakeKeyReadOnly());
+  ::testing::internal::CaptureStderr();
+  Load();
+  std::string err = ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_EQ(boxes.texts[0], u"The saved game can be read but not written: nothing will be saved.");
+  EXPECT_NE(err.find("nothing will be saved"), std::string::npos) << err;
+  EXPECT_EQ(shell.ScreenState, Play);
+  EXPECT_EQ(gameStatus.gameMode, Hard);
+  EXPECT_EQ(gameStatus.score, 4321);
+  EXPECT_EQ(EntryName(hiScoreTables[1].entries[0]), u"Kept");
+
+  // Leaving: no second box, a line on stderr, the stored game as it was.
+  ::testing::internal::CaptureStderr();
+  Save();
+  err = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(boxes.texts.size(), 1u);
+  EXPECT_NE(err.find("could not be saved: the data folder cannot be written."), std::string::npos) << err;
+  std::vector<std::uint8_t> stored;
+  ASSERT_TRUE(Get(u"GameStatus", &stored));
+  EXPECT_EQ(stored, Record(Hard, 55));
+}
+
+// Two writers at once (another copy on the same folder despite the lock, a
+// copy made while saving): every value is whole, one writer's or the other's.
+TEST_F(RegistryStoreTest, TwoWritersAtOnceLeaveEachValueWhole) {
+  auto fill = [](std::uint8_t b) {
+    std::memset(&gameStatus, b, sizeof gameStatus);
+    for (HiScoreTable& t : hiScoreTables) std::memset(&t, b, sizeof t);
+  };
+  fill(0x11);
+  ASSERT_EQ(WriteStore(), ce::ERROR_SUCCESS);
+  pid_t other = ::fork();
+  if (other == 0) {
+    fill(0xAA);
+    for (int i = 0; i < 100; ++i)
+      if (WriteStore() != ce::ERROR_SUCCESS) ::_exit(1);
+    ::_exit(0);
+  }
+  fill(0x55);
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(WriteStore(), ce::ERROR_SUCCESS);
+  int status = 0;
+  ::waitpid(other, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other writer failed";
+  for (const auto& value : StoredValues()) {
+    ASSERT_FALSE(value.empty());
+    const bool whole = std::all_of(value.begin(), value.end(), [&](std::uint8_t b) { return b == value[0]; });
+    EXPECT_TRUE(whole && (value[0] == 0xAA || value[0] == 0x55));
+  }
+  EXPECT_TRUE(Strays().empty());
 }
 
 }  // namespace
