@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -49,7 +51,10 @@ Desktop g_desk;
 std::atomic<bool> g_raiseRequested{false};
 std::mutex g_wakeMutex;
 std::condition_variable g_wake;
-Uint32 g_wakeEvent = 0;
+// The event that wakes the desktop's wait for a raise asked from the one-copy
+// listener thread; kNoEvent when SDL had none left to register.
+constexpr Uint32 kNoEvent = Uint32(-1);
+std::atomic<Uint32> g_wakeEvent{kNoEvent};
 
 void SetIcon() {
   const ResourceInfo* r = FindEmbedded(425, "ICON");
@@ -409,6 +414,17 @@ bool DesktopProbe(std::string* error) {
   return true;
 }
 
+bool DesktopFrameLogOpen(std::string* error) {
+  const char* log = std::getenv("MELVORIA_FRAME_LOG");
+  if (!log || !*log || g_desk.frameLog) return true;
+  g_desk.frameLog = std::fopen(log, "a");
+  if (!g_desk.frameLog) {
+    *error = std::string("cannot write the frame log MELVORIA_FRAME_LOG=") + log + ": " + std::strerror(errno);
+    return false;
+  }
+  return true;
+}
+
 bool DesktopOpen(std::string* error) {
   if (g_desk.window || W().options.headless) return true;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
@@ -453,12 +469,11 @@ bool DesktopOpen(std::string* error) {
   int display = SDL_GetWindowDisplayIndex(g_desk.window);
   if (display >= 0 && SDL_GetCurrentDisplayMode(display, &mode) == 0 && mode.refresh_rate > 0)
     g_desk.frameMs = std::max(1, 1000 / mode.refresh_rate);
-  if (const char* log = std::getenv("MELVORIA_FRAME_LOG"); log && *log)
-    g_desk.frameLog = std::fopen(log, "a");
   SetIcon();
   DesktopInputOpen();
   SDL_ShowWindow(g_desk.window);
-  g_wakeEvent = SDL_RegisterEvents(1);
+  // Registered once: the listener thread may read it at any time.
+  if (g_wakeEvent.load() == kNoEvent) g_wakeEvent = SDL_RegisterEvents(1);
   g_desk.whole = true;
   W().screenDirty = true;
   return true;
@@ -502,9 +517,10 @@ void DesktopRaise() {
 // Called from the one-copy listener thread.
 void RequestRaiseFromOtherThread() {
   g_raiseRequested = true;
-  if (g_wakeEvent != 0) {
+  // Without its event the raise comes with the next desktop event.
+  if (Uint32 wake = g_wakeEvent.load(); wake != kNoEvent) {
     SDL_Event e{};
-    e.type = g_wakeEvent;
+    e.type = wake;
     SDL_PushEvent(&e);
   }
   std::lock_guard<std::mutex> lock(g_wakeMutex);

@@ -17,6 +17,7 @@ bool LoadScript(const std::string& path, std::string* error);
 bool ScriptFailed();
 bool DesktopProbe(std::string* error);
 bool DesktopFrameLogOpen(std::string* error);
+void CatchCloseSignals();
 }  // namespace ce
 
 namespace {
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   SDL_SetMainReady();
+  // SIGTERM, SIGHUP and SIGINT close the program as a closed window does (its
+  // game stored), also in a headless run: taken by a thread of the device's,
+  // started before any other, and not by SDL.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+#ifndef __EMSCRIPTEN__
+  ce::CatchCloseSignals();
+#endif
   ce::host::Options options;
   std::string error;
   if (!ce::host::OptionsFromEnvironment(&options, &error)) {
@@ -63,9 +71,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 2;
   }
-  // A headless run takes no desktop events, so SDL must not turn SIGTERM and
-  // SIGINT into a quit event nobody reads: they end it the usual way.
-  if (options.headless) SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   ce::host::Start(options);
   if (!options.headless && !ce::DesktopProbe(&error)) {
     std::fprintf(stderr, "melvoria: cannot open a window (no display?): %s\n", error.c_str());

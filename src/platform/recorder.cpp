@@ -46,36 +46,58 @@ struct Recorder {
   std::deque<Held> held;
   std::int64_t lastClock = 0;  // the clock when the last line was placed
   std::vector<Run> runs;       // timer messages made since then
+  off_t whole = 0;             // bytes of whole lines written
 };
 Recorder g_rec;
 
-constexpr std::int64_t kLongestWait = 86400000;  // the script's limit for one wait
+// Appends one line, whole or not at all: a line the file takes only in part
+// (a full disk) is cut off again, since a replay can use no half line. False
+// with the error number when the line is not written.
+bool WriteLine(const std::string& line, int* err) {
+  std::string s = line + "\n";
+  std::size_t done = 0;
+  while (done < s.size()) {
+    ssize_t n = ::write(g_rec.fd, s.data() + done, s.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *err = n < 0 ? errno : ENOSPC;
+      if (done > 0 && ::ftruncate(g_rec.fd, g_rec.whole) != 0) {
+        // Not a file that can be cut (a pipe): a replay drops a cut last line.
+      }
+      return false;
+    }
+    done += std::size_t(n);
+  }
+  g_rec.whole += static_cast<off_t>(s.size());
+  return true;
+}
 
 void Write(const std::string& line) {
   if (g_rec.fd < 0) return;
-  std::string s = line + "\n";
-  const char* p = s.data();
-  std::size_t left = s.size();
-  while (left > 0) {
-    ssize_t n = ::write(g_rec.fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      std::fprintf(stderr, "melvoria: cannot write the recording %s: %s; recording stops here\n",
-                   g_rec.path.c_str(), n < 0 ? std::strerror(errno) : "nothing written");
-      ::close(g_rec.fd);
-      g_rec.fd = -1;
-      return;
-    }
-    p += n;
-    left -= std::size_t(n);
-  }
+  int err = 0;
+  if (WriteLine(line, &err)) return;
+  std::fprintf(stderr, "melvoria: cannot write the recording %s: %s; recording stops here\n", g_rec.path.c_str(),
+               std::strerror(err));
+  ::close(g_rec.fd);
+  g_rec.fd = -1;
 }
 
 void WriteWait(std::int64_t until, long long count, const std::string& whose) {
   std::int64_t ms = std::max<std::int64_t>(0, until - g_rec.lastClock);
-  for (; ms > kLongestWait; ms -= kLongestWait) Write("wait " + std::to_string(kLongestWait) + " 0");
-  Write("wait " + std::to_string(ms) + " " + std::to_string(count) + whose);
+  // A wait longer than a script's longest goes in pieces, each with the
+  // messages it can hold.
+  for (; ms > kLongestWait; ms -= kLongestWait) {
+    long long part = std::min<long long>(count, MostTimerMessages(kLongestWait));
+    count -= part;
+    Write("wait " + std::to_string(kLongestWait) + " " + std::to_string(part) + whose);
+  }
   g_rec.lastClock = std::max(g_rec.lastClock, until);
+  // Messages of a timer that ran late come in a burst, more than the
+  // milliseconds since the last line allow a replay: the wait is written as
+  // long as they need. Only the clock lines carry the program's readings, so
+  // the replay still follows the session.
+  if (count > 0) ms = std::max<std::int64_t>(ms, (count - 1) * kShortestTimerPeriod);
+  Write("wait " + std::to_string(ms) + " " + std::to_string(count) + whose);
 }
 
 // The time and the timer messages since the last line, as counted waits: one
@@ -142,20 +164,30 @@ bool Next(InputEvent::Kind kind) {
 }  // namespace
 
 bool StartRecording(const std::string& path, std::string* error) {
+  g_rec = Recorder{};
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
     *error = "cannot write the recording " + path + ": " + std::strerror(errno);
     return false;
   }
-  g_rec = Recorder{};
-  g_rec.on = true;
   g_rec.fd = fd;
-  g_rec.path = path;
   std::string screen = std::to_string(W().screen.width) + "x" + std::to_string(W().screen.height);
-  Write("# A Melvoria session, recorded on a " + screen + " screen. To replay it, start from a copy of the");
-  Write("# data folder as it was when the session began:");
-  Write("#   MELVORIA_SCREEN=" + screen + " MELVORIA_DATA_DIR=COPY MELVORIA_SCRIPT=THIS-FILE melvoria");
-  return g_rec.fd >= 0;
+  const std::string header[] = {
+      "# A Melvoria session, recorded on a " + screen + " screen. To replay it, start from a copy of the",
+      "# data folder as it was when the session began:",
+      "#   MELVORIA_SCREEN=" + screen + " MELVORIA_DATA_DIR=COPY MELVORIA_SCRIPT=THIS-FILE melvoria"};
+  for (const std::string& line : header) {
+    int err = 0;
+    if (!WriteLine(line, &err)) {
+      *error = "cannot write the recording " + path + ": " + std::strerror(err);
+      ::close(fd);
+      g_rec = Recorder{};
+      return false;
+    }
+  }
+  g_rec.on = true;
+  g_rec.path = path;
+  return true;
 }
 
 void StopRecording() {

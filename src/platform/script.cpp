@@ -45,6 +45,9 @@ struct Script {
   std::int64_t clockValue = 0;
 };
 Script g_script;
+// A line that could not be carried out (a screenshot not written): the run
+// ends with exit code 2.
+bool g_scriptFailed = false;
 
 bool ParseNumber(const std::string& s, long long max, long long* out) {
   if (s.empty() || s.size() > 10) return false;
@@ -98,6 +101,7 @@ bool ReadScriptFile(const std::string& path, std::string* text, std::string* why
 
 bool LoadScript(const std::string& path, std::string* error) {
   g_script = Script{};
+  g_scriptFailed = false;
   std::string text, reason;
   if (!ReadScriptFile(path, &text, &reason)) {
     *error = "melvoria: cannot read the script " + path + ": " + reason;
@@ -106,16 +110,31 @@ bool LoadScript(const std::string& path, std::string* error) {
   std::istringstream in(text);
   std::string raw;
   int lineNo = 0;
+  bool cut = false;  // the line read has no newline after it
   auto fail = [&](const std::string& why) {
+    if (cut) {
+      // The last line of a recording that was stopped in the middle of it
+      // (a full disk): what comes before it still replays.
+      std::fprintf(stderr, "melvoria: %s:%d: the last line is cut short and left out (%s)\n", path.c_str(),
+                   lineNo, why.c_str());
+      g_script.loaded = true;
+      return true;
+    }
     *error = "melvoria: " + path + ":" + std::to_string(lineNo) + ": " + why;
     g_script = Script{};
     return false;
   };
   while (std::getline(in, raw)) {
     ++lineNo;
+    cut = in.eof();
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
     std::size_t start = raw.find_first_not_of(" \t");
     if (start == std::string::npos || raw[start] == '#') continue;
+    // A NUL would end a file name or text early, and bytes that are not UTF-8
+    // would be typed as something else.
+    std::vector<char32_t> points;
+    if (raw.find('\0') != std::string::npos || !utf::DecodeUtf8(raw, &points))
+      return fail("the line holds a NUL byte or is not UTF-8 text");
     std::string line = raw.substr(start);
     std::size_t sp = line.find_first_of(" \t");
     std::string word = line.substr(0, sp);
@@ -160,10 +179,16 @@ bool LoadScript(const std::string& path, std::string* error) {
       utf::AppendUtf16(char32_t(code), &c.text);
     } else if (word == "wait") {
       long long ms, count = -1, id = 0;
-      if (parts.empty() || parts.size() == 3 || parts.size() > 4 || !ParseNumber(parts[0], 86400000, &ms))
-        return fail("'wait' needs a whole number of milliseconds (wait MS, wait MS N, wait MS N CLASS ID)");
+      if (parts.empty() || parts.size() == 3 || parts.size() > 4 || !ParseNumber(parts[0], kLongestWait, &ms))
+        return fail("'wait' needs a whole number of milliseconds up to " + std::to_string(kLongestWait) +
+                    " (wait MS, wait MS N, wait MS N CLASS ID)");
       if (parts.size() >= 2 && !ParseNumber(parts[1], 999999999, &count))
         return fail("'wait MS N' needs a whole number of timer messages");
+      // A timer comes at most every kShortestTimerPeriod ms.
+      if (count > MostTimerMessages(ms))
+        return fail("'wait " + parts[0] + " " + parts[1] + "' owes more timer messages than " + parts[0] +
+                    " ms can bring (at most " + std::to_string(MostTimerMessages(ms)) + ", one each " +
+                    std::to_string(kShortestTimerPeriod) + " ms)");
       if (parts.size() == 4 && !ParseNumber(parts[3], 4294967295LL, &id))
         return fail("'wait MS N CLASS ID' needs the timer's number");
       c.kind = Command::Wait;
@@ -220,6 +245,10 @@ void ReportUnpaidBudget() {
 }
 }  // namespace
 
+bool ScriptFailed() {
+  return g_scriptFailed;
+}
+
 bool ScriptStep() {
   if (Recording()) return ReleaseHeldInput();  // a recorded run has no script
   if (!g_script.loaded) return false;
@@ -273,8 +302,10 @@ bool ScriptStep() {
       break;
     case Command::Shot: {
       std::string error;
-      if (!host::SaveScreenshot(c.file, &error))
+      if (!host::SaveScreenshot(c.file, &error)) {
         std::fprintf(stderr, "melvoria: script line %d: %s\n", c.line, error.c_str());
+        g_scriptFailed = true;
+      }
       break;
     }
   }
@@ -361,9 +392,14 @@ bool SaveScreenshot(const std::string& path, std::string* error) {
     *error = "cannot encode the screen";
     return false;
   }
+  // Checked after the close too: the bytes reach the file only then (a full
+  // device refuses them there).
+  errno = 0;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out || !out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()))) {
-    *error = "cannot write " + path;
+  if (out) out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  if (out.is_open()) out.close();
+  if (out.fail()) {
+    *error = "cannot write " + path + (errno ? std::string(": ") + std::strerror(errno) : std::string());
     return false;
   }
   return true;

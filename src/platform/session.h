@@ -60,6 +60,17 @@ void DesktopInputClose();
 
 // ---- the recorder (recorder.cpp) -------------------------------------------------
 
+// The longest one script `wait` may be, in milliseconds (a day); a recording
+// splits longer ones.
+constexpr std::int64_t kLongestWait = 86400000;
+// The device's shortest timer period, in milliseconds: one timer gives at most
+// MS / kShortestTimerPeriod + 1 messages in MS milliseconds, which bounds what a
+// counted wait may owe.
+constexpr std::int64_t kShortestTimerPeriod = 4;
+constexpr std::int64_t MostTimerMessages(std::int64_t ms) {
+  return ms / kShortestTimerPeriod + 1;
+}
+
 // Starts writing the session to `path` (truncated); false with the reason.
 bool StartRecording(const std::string& path, std::string* error);
 // Writes what is left (timer messages since the last line) and closes the file.

@@ -890,7 +890,7 @@ int ReleaseDC(HWND, HDC hdc) {
 UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapseMs, void* timerProc) {
   if (timerProc) CE_UNIMPLEMENTED("SetTimer with a timer procedure");
   if (!IsLive(hwnd)) return 0;
-  UINT period = std::max<UINT>(elapseMs, 4);  // the device's shortest period
+  UINT period = std::max<UINT>(elapseMs, UINT(kShortestTimerPeriod));
   std::int64_t due = Now() + period;
   for (Timer& t : hwnd->timers)
     if (t.id == id) {

@@ -1,8 +1,11 @@
 // The built program run as a player or a tool runs it: scripts, screenshots,
 // bad input, and one copy.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -83,6 +86,48 @@ TEST_F(ProgramTest, UnreadableScriptsAndBadScreenAreReported) {
   Result r = Run({{"MELVORIA_SCREEN", "big"}});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("MELVORIA_SCREEN"), std::string::npos) << r.err;
+}
+
+// A pipe gives its lines to its first reader only: the script is read once.
+TEST_F(ProgramTest, AScriptFromAPipeRunsWhole) {
+  fs::path fifo = dir_ / "script.fifo", shot = dir_ / "shot.bmp";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(fifo) << "wait 100\nshot " + shot.string() + "\n"; });
+  Result r = program::Run(dir_, {{"MELVORIA_SCRIPT", fifo.string()}}, std::chrono::seconds(20));
+  // A writer still waiting for a reader (the program never came) is let go.
+  int unblock = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  writer.join();
+  if (unblock >= 0) ::close(unblock);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(fs::exists(shot)) << r.err;
+}
+
+// What cannot be written is said once, clearly, and ends the run with code 2.
+TEST_F(ProgramTest, FilesThatCannotBeWrittenEndTheRunWithCode2) {
+  fs::create_symlink("/dev/full", dir_ / "full.png");  // a device that takes nothing
+  std::ofstream(dir_ / "wait.script") << "wait 100\n";
+  const std::string waitScript = (dir_ / "wait.script").string();
+  struct Case {
+    std::map<std::string, std::string> env;
+    std::string script;  // run as MELVORIA_SCRIPT when not empty
+    std::string says;
+  };
+  const Case cases[] = {
+      {{{"MELVORIA_RECORD", "/dev/full"}}, "", "melvoria: cannot write the recording /dev/full: No space left"},
+      {{{"MELVORIA_FRAME_LOG", (dir_ / "none" / "frames").string()}, {"MELVORIA_HEADLESS", "0"},
+        {"MELVORIA_SCRIPT", waitScript}},
+       "",
+       "melvoria: cannot write the frame log MELVORIA_FRAME_LOG=" + (dir_ / "none" / "frames").string() +
+           ": No such file"},
+      {{}, "wait 10\nshot " + (dir_ / "none" / "x.png").string() + "\n", "melvoria: script line 2: cannot write"},
+      {{}, "wait 10\nshot " + (dir_ / "full.png").string() + "\n", "melvoria: script line 2: cannot write"},
+  };
+  for (const Case& c : cases) {
+    Result r = c.script.empty() ? program::Run(dir_, c.env, std::chrono::seconds(20)) : RunScript(c.script, c.env);
+    EXPECT_EQ(r.code, 2) << c.says << "\n" << r.err;
+    EXPECT_EQ(r.err.find(c.says), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
 }
 
 TEST_F(ProgramTest, StoredValuesThatAreNotFilesReadAsAbsent) {

@@ -4,12 +4,15 @@
 // apart, characters by number.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -80,6 +83,13 @@ void Play(int tick) {
     case 30:
     case 33:
       TurnFromDesktop();
+      break;
+    case 50:
+      // The machine stalls: the late timer's messages then come in a burst,
+      // more than the milliseconds after the next line allow by themselves.
+      std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      host::KeyDown(VK_DOWN);
+      host::KeyUp(VK_DOWN);
       break;
     default:
       break;
@@ -216,6 +226,37 @@ TEST_F(RecordReplayTest, ASessionOnTheRealClockReplaysMessageForMessage) {
     EXPECT_NE(script.find(line), std::string::npos) << line << " is not in\n" << script;
 }
 
+// A disk that fills while recording: the file keeps whole lines only, and
+// replays up to where it stopped.
+TEST_F(RecordReplayTest, ARecordingCutShortByAFullDiskStillReplays) {
+  Start(false);
+  fs::path recording = dir_ / "session.script";
+  std::string error;
+  ASSERT_TRUE(StartRecording(recording.string(), &error)) << error;
+  // The file may grow by a few lines more (the limit stands for the disk).
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = fs::file_size(recording) + 60;
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  testing::internal::CaptureStderr();
+  RunToy(true);
+  StopRecording();
+  std::string err = testing::internal::GetCapturedStderr();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  host::Stop();
+  EXPECT_NE(err.find("recording stops here"), std::string::npos) << err;
+
+  std::string script = Slurp(recording);
+  ASSERT_FALSE(script.empty());
+  EXPECT_EQ(script.back(), '\n') << script;
+  std::string loadError;
+  Start(true);
+  EXPECT_TRUE(Load(script, &loadError)) << loadError << "\n" << script;
+}
+
 // Input that the window system drops (a stylus move with the stylus up)
 // does not keep the held input behind it waiting for some later event.
 std::atomic<bool> g_woken{false};
@@ -323,12 +364,12 @@ TEST_F(RecordReplayTest, CountedWaitsDeliverExactlyTheirTimerMessages) {
       {"wait 100 5\n", {"fast@4", "fast@8", "fast@12", "fast@16", "fast@20"}},
       // None, though the slow one and many fast ones fell due; then the wait
       // that follows owes two: the late ones at once, in the order they fell due.
-      {"wait 10001 0\nwait 0 2\n", {"fast@10001", "slow@10001"}},
+      {"wait 10001 0\nwait 4 2\n", {"fast@10001", "slow@10001"}},
       // A wait that names its timer gets that one's message, though another
       // falls due sooner; a plain wait then delivers all that fall due.
       {"wait 10000 1 Slow 9\nwait 8\n", {"slow@10000", "fast@10000", "fast@10004", "fast@10008"}},
       // More than fall due in the time: the rest come at the wait's end.
-      {"wait 10 4\n", {"fast@4", "fast@8", "fast@10", "fast@10"}},
+      {"wait 10 3\n", {"fast@4", "fast@8", "fast@10"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
@@ -401,9 +442,53 @@ TEST_F(RecordReplayTest, KeysAndCharactersGoByNameAndNumber) {
                                               "char 32", "char 120", "char 55357", "char 56832"}));
 }
 
-TEST_F(RecordReplayTest, MalformedNewLinesStopTheScriptWithTheirNumber) {
+// A recording whose last line was cut (as by a crash in the middle of a
+// write) replays what comes before it; the cut line is reported.
+TEST_F(RecordReplayTest, ACutLastLineIsReportedAndTheRestReplays) {
   struct Case {
-    const char* line;
+    const char* script;
+    bool loads;
+    bool cut;  // reported as cut
+    std::vector<std::string> keys;
+  };
+  const Case cases[] = {
+      {"key up\nkey do", true, true, {"down 38", "up 38"}},
+      {"key up\ntap 10", true, true, {"down 38", "up 38"}},
+      // Whole, or a last line that is complete without its newline: as before.
+      {"key up\nkey do\n", false, false, {}},
+      {"key up\nkey down", true, false, {"down 38", "up 38", "down 40", "up 40"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    Start(true);
+    std::string error;
+    testing::internal::CaptureStderr();
+    bool loaded = Load(c.script, &error);
+    std::string err = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(loaded, c.loads) << error;
+    if (!loaded) {
+      EXPECT_NE(error.find(":2:"), std::string::npos) << error;
+      continue;
+    }
+    EXPECT_EQ(err.find(":2: the last line is cut short") != std::string::npos, c.cut) << err;
+    g_keys.clear();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = KeysProc;
+    wc.lpszClassName = u"Keys";
+    RegisterClassW(&wc);
+    HWND w = CreateWindowExW(0, u"Keys", u"", WS_VISIBLE, 0, 0, 10, 10, nullptr, 0, nullptr, nullptr);
+    SetFocus(w);
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0)) DispatchMessageW(&m);
+    EXPECT_EQ(g_keys, c.keys);
+    host::Stop();
+  }
+}
+
+TEST_F(RecordReplayTest, MalformedNewLinesStopTheScriptWithTheirNumber) {
+  using namespace std::string_literals;  // lines holding a NUL
+  struct Case {
+    std::string line;
     const char* reason;
   };
   const Case cases[] = {
@@ -412,10 +497,16 @@ TEST_F(RecordReplayTest, MalformedNewLinesStopTheScriptWithTheirNumber) {
       {"clock 4294967296", "reading"},  {"char 55296", "surrogate"},
       {"char 0", "character's number"}, {"keydown home", "unknown key 'home'"},
       {"keyup", "one key name"},        {"tap -5 10", "whole numbers"},
+      // More timer messages than the time can bring (one per 4 ms, and one at once).
+      {"wait 1 999999999", "at most 1,"}, {"wait 10 4", "at most 3,"},
+      {"wait 0 2", "at most 1,"},
+      // Text that is not UTF-8, or holds a NUL, as `char 0` is refused.
+      {"type a\xff", "not UTF-8"},      {"type \xc3\x28", "not UTF-8"},
+      {"type a\0b"s, "NUL"},            {"shot a\0.png"s, "NUL"},
   };
   for (const Case& c : cases) {
     std::string error;
-    EXPECT_FALSE(Load(std::string("wait 1\n") + c.line + "\n", &error)) << c.line;
+    EXPECT_FALSE(Load("wait 1\n" + c.line + "\n", &error)) << c.line;
     EXPECT_NE(error.find(":2:"), std::string::npos) << c.line << " -> " << error;
     EXPECT_NE(error.find(c.reason), std::string::npos) << c.line << " -> " << error;
   }
@@ -445,10 +536,20 @@ TEST_F(RecordReplayTest, RecordingNeedsTheWindowAndAWritableFile) {
     }
   }
   for (const char* v : {"MELVORIA_RECORD", "MELVORIA_HEADLESS", "MELVORIA_SCRIPT"}) ::unsetenv(v);
-  std::string error;
-  EXPECT_FALSE(StartRecording((dir_ / "no/such/folder/x.script").string(), &error));
-  EXPECT_NE(error.find("No such file"), std::string::npos) << error;
-  EXPECT_FALSE(Recording());
+  // A file that cannot be made, or that takes nothing (a full device): the
+  // reason, nothing else said, and no recorder left on.
+  const std::pair<std::string, const char*> files[] = {
+      {(dir_ / "no/such/folder/x.script").string(), "No such file"},
+      {"/dev/full", "No space left"},
+  };
+  for (const auto& [file, reason] : files) {
+    std::string error;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(StartRecording(file, &error)) << file;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << file;
+    EXPECT_NE(error.find("cannot write the recording " + file + ": " + reason), std::string::npos) << error;
+    EXPECT_FALSE(Recording()) << file;
+  }
 }
 
 }  // namespace
