@@ -119,6 +119,11 @@ std::int64_t DesktopFrameNow();
 // Tests: the next `count` frames fail to draw, as with a lost window surface.
 void DesktopFailDraws(int count);
 
+// A regular file (or a link to one) opened for reading, never in a way that
+// waits: a FIFO would block until a writer came. -1 with errno otherwise
+// (EINVAL: not a regular file). registry.cpp.
+int OpenRegularFile(const std::string& path);
+
 // Text, implemented in text.cpp over the font engine.
 bool FontOpen(GdiObject* font);
 void FontClose(GdiObject* font);

@@ -1,7 +1,6 @@
 // The `keys` file in the data folder: which keyboard keys and pad buttons give
 // the handheld's hard keys.
 #include <SDL.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -75,6 +74,12 @@ KeyMap ParseKeyMap(const std::string& text, std::vector<std::string>* problems) 
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
     std::string line = Trim(raw);
     if (line.empty() || line[0] == '#') continue;
+    // SDL reads names only up to a NUL: "left F\0..." would bind F.
+    std::vector<char32_t> points;
+    if (line.find('\0') != std::string::npos || !utf::DecodeUtf8(line, &points)) {
+      problem("the line holds a NUL byte or is not UTF-8 text");
+      continue;
+    }
     std::size_t sp = line.find_first_of(" \t");
     std::string what = line.substr(0, sp);
     std::string key = sp == std::string::npos ? "" : Trim(line.substr(sp));
@@ -118,7 +123,8 @@ KeyMap ParseKeyMap(const std::string& text, std::vector<std::string>* problems) 
 void LoadKeyMap() {
   g_map = DefaultKeyMap();
   std::string path = host::DataDir() + "/keys";
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file: a FIFO there would hold up the start.
+  int fd = OpenRegularFile(path);
   if (fd < 0 && errno == ENOENT) return;  // no file: the defaults
   std::string text;
   bool ok = fd >= 0;
@@ -135,7 +141,7 @@ void LoadKeyMap() {
   if (fd >= 0) ::close(fd);
   if (!ok) {
     std::fprintf(stderr, "melvoria: cannot read %s: %s; the default keys are used\n", path.c_str(),
-                 std::strerror(err));
+                 err == EINVAL ? "not a regular file" : std::strerror(err));
     return;
   }
   std::vector<std::string> problems;
@@ -162,26 +168,9 @@ bool MappedKey(std::int32_t keycode, UINT* vk) {
 }
 
 UINT VirtualKeyFor(std::int32_t k) {
+  // The map holds every hard key's keys (a binding is changed, never dropped).
   if (UINT vk = 0; MappedKey(k, &vk)) return vk;
   switch (k) {
-    case SDLK_UP:
-    case SDLK_KP_8:
-      return VK_UP;
-    case SDLK_DOWN:
-    case SDLK_KP_2:
-      return VK_DOWN;
-    case SDLK_LEFT:
-    case SDLK_KP_4:
-      return VK_LEFT;
-    case SDLK_RIGHT:
-    case SDLK_KP_6:
-      return VK_RIGHT;
-    case SDLK_RETURN:
-    case SDLK_KP_ENTER:
-    case SDLK_KP_5:
-      return VK_RETURN;
-    case SDLK_ESCAPE:
-      return VK_ESCAPE;
     case SDLK_BACKSPACE:
       return VK_BACK;
     case SDLK_DELETE:

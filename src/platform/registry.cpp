@@ -22,6 +22,7 @@
 
 #include "platform/device.h"
 #include "platform/host.h"
+#include "platform/internal.h"
 #include "platform/utf.h"
 
 namespace ce {
@@ -189,23 +190,33 @@ bool WriteAll(int fd, const BYTE* data, std::size_t size) {
   return true;
 }
 
-// Reads a value file whole. ERROR_FILE_NOT_FOUND when there is no such value:
-// only a regular file (or a link to one) is a value. Anything else is never
-// opened for reading in a way that waits: a FIFO would block until a writer came.
-LONG ReadValue(const std::string& path, std::vector<BYTE>* bytes) {
-  auto failed = [] {
-    return (errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
-  };
+}  // namespace
+
+int OpenRegularFile(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return failed();
-  if (!S_ISREG(st.st_mode)) return ERROR_FILE_NOT_FOUND;
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;
+    return -1;
+  }
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return failed();
+  if (fd < 0) return -1;
   // Checked again on what was opened: the name may have changed in between.
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return ERROR_FILE_NOT_FOUND;
+    errno = EINVAL;
+    return -1;
   }
+  return fd;
+}
+
+namespace {
+
+// Reads a value file whole. ERROR_FILE_NOT_FOUND when there is no such value:
+// only a regular file (or a link to one) is a value.
+LONG ReadValue(const std::string& path, std::vector<BYTE>* bytes) {
+  int fd = OpenRegularFile(path);
+  if (fd < 0) return (errno == EACCES || errno == EPERM) ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
   bytes->clear();
   BYTE chunk[4096];
   for (;;) {

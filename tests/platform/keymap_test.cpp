@@ -1,12 +1,16 @@
 // The `keys` file: rebinds that work, lines that cannot be used reported with
 // their numbers and left out, the defaults without a file.
 #include <SDL.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <vector>
 
@@ -93,6 +97,7 @@ TEST(KeyMapTest, RebindsAndDefaults) {
 }
 
 TEST(KeyMapTest, LinesThatCannotBeUsedAreReportedByNumberAndLeftOut) {
+  using namespace std::string_literals;  // a line holding a NUL
   const std::string file =
       "up W\n"                  // 1: fine
       "jump Space\n"            // 2: no such hard key
@@ -104,22 +109,28 @@ TEST(KeyMapTest, LinesThatCannotBeUsedAreReportedByNumberAndLeftOut) {
       "# none Up\n"             // 8: a comment
       "escape pad\n"            // 9: a key named "pad"? none
       "\x01\xff\xfe garbage\n"  // 10
-      "down S\n";               // 11: fine
+      "down S\n"                // 11: fine
+      "left Q\xff\n"            // 12: not UTF-8
+      "right G\0garbage\n"s;    // 13: a NUL, which would bind G
   std::vector<std::string> problems;
   KeyMap map = ParseKeyMap(file, &problems);
   std::vector<std::string> lines;
   for (const std::string& p : problems) lines.push_back(p.substr(0, p.find(':')));
-  EXPECT_EQ(lines, (std::vector<std::string>{"2", "3", "4", "5", "6", "9", "10"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"2", "3", "4", "5", "6", "9", "10", "12", "13"}));
   EXPECT_NE(problems[0].find("unknown hard key 'jump'"), std::string::npos) << problems[0];
   EXPECT_NE(problems[2].find("unknown key 'Hyperdrive'"), std::string::npos) << problems[2];
   EXPECT_NE(problems[3].find("unknown pad button 'z'"), std::string::npos) << problems[3];
   EXPECT_NE(problems[4].find("window's own"), std::string::npos) << problems[4];
+  EXPECT_NE(problems[7].find("not UTF-8"), std::string::npos) << problems[7];
+  EXPECT_NE(problems[8].find("NUL"), std::string::npos) << problems[8];
   // The good lines around them still count; the bad ones changed nothing.
   EXPECT_EQ(Gives(map, SDLK_w), long(VK_UP));
   EXPECT_EQ(Gives(map, SDLK_s), long(VK_DOWN));
   EXPECT_EQ(Gives(map, SDLK_SPACE), -1);
   EXPECT_EQ(Gives(map, SDLK_F11), -1);
   EXPECT_EQ(Gives(map, SDLK_LEFT), long(VK_LEFT));
+  EXPECT_EQ(Gives(map, SDLK_g), -1);
+  EXPECT_EQ(Gives(map, SDLK_q), -1);
 }
 
 TEST(KeyMapTest, TheFileInTheDataFolderIsReadAndItsProblemsGoToStderr) {
@@ -144,14 +155,30 @@ TEST(KeyMapTest, TheFileInTheDataFolderIsReadAndItsProblemsGoToStderr) {
   EXPECT_TRUE(MappedKey(SDLK_w, &vk));
   EXPECT_EQ(vk, VK_UP);
 
-  // A folder where the file should be: said so, and the defaults.
+  // A folder or a FIFO where the file should be: said so, and the defaults.
+  // A FIFO is not opened (it would hold up the start until a writer came).
   fs::remove(dir / "keys");
-  fs::create_directory(dir / "keys");
-  testing::internal::CaptureStderr();
-  LoadKeyMap();
-  err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("cannot read"), std::string::npos) << err;
-  EXPECT_FALSE(MappedKey(SDLK_w, &vk));
+  for (bool fifo : {false, true}) {
+    SCOPED_TRACE(fifo ? "a FIFO" : "a folder");
+    fs::remove_all(dir / "keys");
+    if (fifo)
+      ASSERT_EQ(::mkfifo((dir / "keys").c_str(), 0600), 0);
+    else
+      fs::create_directory(dir / "keys");
+    testing::internal::CaptureStderr();
+    auto loading = std::async(std::launch::async, [] { LoadKeyMap(); });
+    if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      // Let it go: a writer opens the FIFO and leaves.
+      int fd = ::open((dir / "keys").c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+      ADD_FAILURE() << "reading the keys file waited";
+    }
+    loading.wait();
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("cannot read " + (dir / "keys").string() + ": not a regular file"), std::string::npos)
+        << err;
+    EXPECT_FALSE(MappedKey(SDLK_w, &vk));
+  }
 
   fs::remove_all(dir);
   LoadKeyMap();
