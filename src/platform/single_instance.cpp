@@ -108,9 +108,11 @@ void WriteAddress(int lockFd, const std::string& address) {
   (void)written;  // a second copy that finds no address just cannot wake this one
 }
 
-// The runtime folder, made private to the user when we make it. A folder in a
-// shared place that someone else owns, or a link, is refused.
-bool PrepareFolder(const std::string& dir) {
+// The runtime folder, made private to the user when we make it. Only a
+// folder of the user's own that nobody else may enter is used (not a link): in
+// any other, someone else could put their socket in place of this copy's.
+// False with the reason otherwise.
+bool PrepareFolder(const std::string& dir, std::string* why) {
   std::string partial;
   std::size_t pos = 0;
   while (pos != std::string::npos) {
@@ -119,20 +121,34 @@ bool PrepareFolder(const std::string& dir) {
     if (!partial.empty()) ::mkdir(partial.c_str(), 0700);
   }
   struct stat st;
-  return ::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid();
+  char detail[96];
+  if (::lstat(dir.c_str(), &st) != 0) {
+    *why = std::strerror(errno);
+  } else if (!S_ISDIR(st.st_mode)) {
+    *why = "not a folder";
+  } else if (st.st_uid != ::getuid()) {
+    std::snprintf(detail, sizeof detail, "owned by user %u, not by this user (%u)", unsigned(st.st_uid),
+                  unsigned(::getuid()));
+    *why = detail;
+  } else if ((st.st_mode & 077) != 0) {
+    std::snprintf(detail, sizeof detail, "others may use it (mode %04o; it must be 0700)",
+                  unsigned(st.st_mode & 07777));
+    *why = detail;
+  } else {
+    return true;
+  }
+  return false;
 }
 
-// Long paths do not fit a socket address; those use the abstract namespace.
+// A socket address names a file in the runtime folder; 0 when the path is too
+// long for one. (A name in the abstract namespace instead would be open to any
+// user to take first.)
 socklen_t Address(const std::string& path, sockaddr_un* addr) {
   std::memset(addr, 0, sizeof *addr);
   addr->sun_family = AF_UNIX;
-  if (path.size() < sizeof addr->sun_path) {
-    std::memcpy(addr->sun_path, path.c_str(), path.size() + 1);
-    return socklen_t(offsetof(sockaddr_un, sun_path) + path.size() + 1);
-  }
-  std::string name = "melvoria-" + std::to_string(::getuid()) + "-" + Hex(Fnv1a(path));
-  std::memcpy(addr->sun_path + 1, name.data(), name.size());
-  return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  if (path.size() >= sizeof addr->sun_path) return 0;
+  std::memcpy(addr->sun_path, path.c_str(), path.size() + 1);
+  return socklen_t(offsetof(sockaddr_un, sun_path) + path.size() + 1);
 }
 
 void SetTimeouts(int fd, int seconds) {
@@ -195,9 +211,8 @@ bool Warn(const char* what) {
 }
 
 // Still the only copy; a second one just cannot wake this one.
-bool Unwakeable(const char* what) {
-  std::fprintf(stderr, "melvoria: a second start cannot bring this copy forward (%s: %s)\n", what,
-               std::strerror(errno));
+bool Unwakeable(const char* what, const std::string& why) {
+  std::fprintf(stderr, "melvoria: a second start cannot bring this copy forward (%s: %s)\n", what, why.c_str());
   return true;
 }
 
@@ -237,16 +252,22 @@ bool ClaimInstance(std::function<void()> onActivateRequest) {
   std::string runtime = RuntimeFolder();
   std::string socketPath =
       runtime + "/melvoria-" + Hex(Fnv1a(::realpath(data.c_str(), canonical) ? canonical : data)) + ".sock";
-  if (!PrepareFolder(runtime)) return Unwakeable(runtime.c_str());
-  in.socketPath = socketPath;
-  ::unlink(socketPath.c_str());
+  std::string why;
+  if (!PrepareFolder(runtime, &why))
+    return Unwakeable(("the runtime folder " + runtime).c_str(), why + "; set MELVORIA_RUNTIME_DIR to a private one");
   sockaddr_un addr;
   socklen_t length = Address(socketPath, &addr);
+  if (length == 0)
+    return Unwakeable(socketPath.c_str(), "too long for a socket's name (at most " +
+                                              std::to_string(sizeof addr.sun_path - 1) +
+                                              " bytes); set MELVORIA_RUNTIME_DIR to a shorter folder");
+  in.socketPath = socketPath;
+  ::unlink(socketPath.c_str());
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int wake[2];
   if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), length) != 0 || ::listen(fd, 4) != 0 ||
       ::pipe2(wake, O_CLOEXEC) != 0) {
-    Unwakeable(socketPath.c_str());
+    Unwakeable(socketPath.c_str(), std::strerror(errno));
     if (fd >= 0) ::close(fd);
     return true;
   }
@@ -270,9 +291,9 @@ bool AskRunningInstanceToActivate() {
     ::close(lockFd);
     if (free) return false;
 
-    if (!address.empty()) {
-      sockaddr_un addr;
-      socklen_t length = Address(address, &addr);
+    sockaddr_un addr;
+    socklen_t length = address.empty() ? 0 : Address(address, &addr);
+    if (length != 0) {
       int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
       if (fd < 0) return false;
       if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), length) == 0) {
