@@ -62,6 +62,7 @@ check_tree() {
 run_scripted_game() {
   local binary="$1" work="$2" rc=0
   mkdir -p "$work"
+  rm -rf "$work/data"  # what is stored afterwards was stored by this run
   cat >"$work/game.script" <<SCRIPT
 wait 500
 tap 240 333
@@ -80,5 +81,14 @@ SCRIPT
   [ "$rc" = 0 ] || fail "$binary exited with $rc"
   [ "$(head -c 2 "$work/game.bmp" 2>/dev/null)" = BM ] || fail "no screenshot from $binary"
   local stored="$work/data/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria/GameStatus"
-  [ "$(stat -c %s "$stored" 2>/dev/null)" = 692 ] || fail "the game was not stored in MELVORIA_DATA_DIR"
+  # The exit box's Yes stored an Easy game (mode 1 at byte 48).
+  python3 - "$stored" <<'PY' || fail "the game was not stored in MELVORIA_DATA_DIR"
+import struct, sys
+try:
+    record = open(sys.argv[1], "rb").read()
+except OSError as e:
+    sys.exit(f"no stored record: {e}")
+mode, = struct.unpack_from("<i", record, 48) if len(record) >= 52 else (None,)
+sys.exit(0 if mode == 1 else f"stored record of {len(record)} bytes, game mode {mode}")
+PY
 }

@@ -102,10 +102,18 @@ shows() {
 expect() {
   poll 15 shows "$1" "$2" || fail "$3: $(cat "$work/why")"
 }
+not_shows() { ! shows "$1" "${2:-}"; }
 
 # Frames presented so far; more than N so far.
 frames() { if [ -f "$MELVORIA_FRAME_LOG" ]; then wc -l <"$MELVORIA_FRAME_LOG"; else echo 0; fi; }
 frames_past() { [ "$(frames)" -gt "$1" ]; }
+# A second passes without a frame.
+still_for_a_second() {
+  local before
+  before="$(frames)"
+  sleep 1
+  [ "$(frames)" = "$before" ]
+}
 
 # The window's size, WIDTHxHEIGHT.
 window_size() { xwininfo -id "$wid" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }'; }

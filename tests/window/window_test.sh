@@ -65,7 +65,9 @@ sleep 2
 # An Easy game: every tick paints the board, whose pixels stay as they are
 # once the reels have stopped.
 tap_device 120 166 240 320
-sleep 4
+# A tap that missed leaves the menu, which is still too.
+poll 10 not_shows "$work/menu.bmp" || fail "the tap on Easy started no game"
+poll 60 still_for_a_second || fail "the board never came to rest"
 before="$(frames)"
 sleep 2
 [ "$(frames)" = "$before" ] || fail "the still board presented $(($(frames) - before)) frames in 2 s"
@@ -92,6 +94,23 @@ awk '{ split($3, s, "x"); exit !($2 == s[1] * s[2]) }' "$work/first-again" ||
 kill -TERM "$pid"
 wait_end "SIGTERM in a game"
 echo "frames: none still, none minimised, whole when shown again: ok"
+
+# ---- a renderer instead of the window's surface ----
+# SDL_RENDER_DRIVER names one: its frames, whole and in parts, and its whole
+# frame drawn twice after a change of size.
+SDL_RENDER_DRIVER=software start
+expect "$work/menu.bmp" 480x640 "a renderer's first frame"
+timeout 10 xdotool windowactivate --sync "$wid" || fail "the window does not take the keyboard"
+xdotool key Down
+expect "$work/marked.bmp" 480x640 "a renderer's frame of the Down key's change"
+xdotool key F11
+expect "$work/marked.bmp" 800x700 "a renderer's full screen"
+xdotool key F11
+expect "$work/marked.bmp" 480x640 "a renderer back in the window"
+tap_device 233 9 240 320
+wait_end "the close box with a renderer"
+[ "$rc" = 0 ] || fail "the close box with a renderer: exit code $rc"
+echo "a renderer's frames: ok"
 
 # ---- the warning for a screen the game does not support ----
 export MELVORIA_SCREEN=320x240
