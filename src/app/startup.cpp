@@ -54,7 +54,7 @@ void RegisterMainWindowClass(ce::HINSTANCE instance, const char16_t* className) 
   wc.style = ce::CS_HREDRAW | ce::CS_VREDRAW;
   wc.lpfnWndProc = MainWindowProc;
   wc.hInstance = instance;
-  wc.hIcon = ce::LoadIconW(instance, ce::MAKEINTRESOURCEW(425));
+  wc.hIcon = ce::LoadIconW(instance, ce::MAKEINTRESOURCEW(kMainWindowIcon));
   wc.hbrBackground = static_cast<ce::HBRUSH>(ce::GetStockObject(ce::WHITE_BRUSH));
   wc.lpszClassName = className;
   if (ce::RegisterClassW(&wc) == 0) {

@@ -6,7 +6,10 @@
 
 #include "platform/device.h"
 
+// The program's name: its main window's class and title.
 inline constexpr const char16_t* kMainWindowClass = u"Melvoria";
+// The main window class's icon, and the desktop window's.
+inline constexpr int kMainWindowIcon = 425;
 
 // True when the main window is up and the message loop shall run; false when
 // the program ends at once (refused screen, another copy running, no window).

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/startup.h"  // the program's name and icon
 #include "platform/frame.h"
 #include "platform/session.h"
 #include "platform/utf.h"
@@ -57,7 +58,7 @@ constexpr Uint32 kNoEvent = Uint32(-1);
 std::atomic<Uint32> g_wakeEvent{kNoEvent};
 
 void SetIcon() {
-  const ResourceInfo* r = FindEmbedded(425, "ICON");
+  const ResourceInfo* r = FindEmbedded(kMainWindowIcon, "ICON");
   if (!r) return;
   auto pic = DecodeBmp(r->data, r->size);
   if (!pic) return;
@@ -394,7 +395,7 @@ void HandleEvent(const SDL_Event& e) {
       QueueTypedText(e.text.text);
       break;
     default:
-      PadEvent(e, RealClockMs());
+      PadEvent(e);
       break;
   }
 }
@@ -419,7 +420,8 @@ bool DesktopFrameLogOpen(std::string* error) {
   if (!log || !*log || g_desk.frameLog) return true;
   g_desk.frameLog = std::fopen(log, "a");
   if (!g_desk.frameLog) {
-    *error = std::string("cannot write the frame log MELVORIA_FRAME_LOG=") + log + ": " + std::strerror(errno);
+    *error =
+        std::string("cannot write the frame log MELVORIA_FRAME_LOG=") + log + ": " + std::strerror(errno);
     return false;
   }
   return true;
@@ -443,9 +445,9 @@ bool DesktopOpen(std::string* error) {
   // full screen on a desktop no larger than the device screen.
   frame::Layout fit = WindowFit(0);
   g_desk.fullscreen = StartsFullScreen(0);
-  g_desk.window =
-      SDL_CreateWindow("Melvoria", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, fit.DestW(), fit.DestH(),
-                       SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
+  g_desk.window = SDL_CreateWindow(utf::ToUtf8(kMainWindowClass).c_str(), SDL_WINDOWPOS_CENTERED,
+                                   SDL_WINDOWPOS_CENTERED, fit.DestW(), fit.DestH(),
+                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
   if (!g_desk.window) {
     *error = SDL_GetError();
     return false;

@@ -2,7 +2,8 @@
 // direction keys, the buttons what the keys file says (A and Start the action
 // key, B Escape). They give the same key presses and releases the keyboard
 // gives, so the game's own rules (and its "Use PDAs Joystick" option) govern
-// them as they govern the arrows.
+// them as they govern the arrows. A held direction does not repeat: the game
+// acts on releases, so repeated presses would change nothing.
 #include <SDL.h>
 
 #include <algorithm>
@@ -19,10 +20,6 @@ namespace {
 // threshold does not chatter.
 constexpr int kPush = 16384;
 constexpr int kDeadZone = 8192;
-// A held direction repeats like a held arrow key: after half a second, then
-// 25 times a second.
-constexpr std::int64_t kRepeatDelay = 500;
-constexpr std::int64_t kRepeatEvery = 40;
 
 static_assert(SDL_CONTROLLER_BUTTON_MAX <= int(sizeof KeyMap::pad / sizeof KeyMap::pad[0]));
 
@@ -33,37 +30,20 @@ struct Pad {
   int x = 0;
   int y = 0;
   UINT stick = 0;  // the direction the stick holds
-  UINT repeatKey = 0;
-  std::int64_t repeatAt = -1;
 };
 
 struct Pads {
   bool open = false;
   std::vector<Pad> pads;
-  Uint32 wakeEvent = Uint32(-1);
-  SDL_TimerID timer = 0;
-  std::int64_t armedFor = -1;
 };
 Pads g_pads;
 
-bool IsDirection(UINT vk) {
-  return vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT;
-}
-
-void Press(Pad& p, UINT vk, std::int64_t now) {
+void Press(UINT vk) {
   QueueInput({InputEvent::KeyDown, 0, 0, vk});
-  if (IsDirection(vk)) {
-    p.repeatKey = vk;
-    p.repeatAt = now + kRepeatDelay;
-  }
 }
 
-void Release(Pad& p, UINT vk) {
+void Release(UINT vk) {
   QueueInput({InputEvent::KeyUp, 0, 0, vk});
-  if (p.repeatKey == vk) {
-    p.repeatKey = 0;
-    p.repeatAt = -1;
-  }
 }
 
 // How far the stick is pushed towards a direction.
@@ -124,21 +104,21 @@ void Unplugged(SDL_JoystickID id) {
     }
 }
 
-void Button(SDL_JoystickID id, int button, bool down, std::int64_t now) {
+void Button(SDL_JoystickID id, int button, bool down) {
   Pad* p = Find(id);
   if (!p || button < 0 || button >= SDL_CONTROLLER_BUTTON_MAX) return;
   if (down) {
     UINT vk = CurrentKeyMap().pad[button];
     if (vk == 0 || p->held[button] != 0) return;
     p->held[button] = vk;
-    Press(*p, vk, now);
+    Press(vk);
   } else if (UINT vk = p->held[button]) {
     p->held[button] = 0;
-    Release(*p, vk);
+    Release(vk);
   }
 }
 
-void Axis(SDL_JoystickID id, int axis, int value, std::int64_t now) {
+void Axis(SDL_JoystickID id, int axis, int value) {
   Pad* p = Find(id);
   if (!p) return;
   if (axis == SDL_CONTROLLER_AXIS_LEFTX)
@@ -149,39 +129,20 @@ void Axis(SDL_JoystickID id, int axis, int value, std::int64_t now) {
     return;
   UINT direction = StickDirection(*p);
   if (direction == p->stick) return;
-  if (p->stick) Release(*p, p->stick);
+  if (p->stick) Release(p->stick);
   p->stick = direction;
-  if (direction) Press(*p, direction, now);
+  if (direction) Press(direction);
 }
 
-Uint32 Wake(Uint32, void*) {
-  SDL_Event e{};
-  e.type = g_pads.wakeEvent;
-  SDL_PushEvent(&e);
-  return 0;
-}
-
-// A wake-up for the next repeat, so the desktop's wait for events ends then.
-void Arm(std::int64_t now) {
-  std::int64_t next = -1;
-  for (const Pad& p : g_pads.pads)
-    if (p.repeatAt >= 0 && (next < 0 || p.repeatAt < next)) next = p.repeatAt;
-  if (next < 0 || g_pads.wakeEvent == Uint32(-1)) return;
-  if (g_pads.armedFor >= 0 && g_pads.armedFor <= next) return;
-  if (g_pads.timer) SDL_RemoveTimer(g_pads.timer);
-  g_pads.armedFor = next;
-  g_pads.timer = SDL_AddTimer(Uint32(std::max<std::int64_t>(1, next - now)), Wake, nullptr);
-}
 }  // namespace
 
 void PadsOpen() {
   if (g_pads.open) return;
-  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_TIMER) != 0) {
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
     std::fprintf(stderr, "melvoria: game pads are not available: %s\n", SDL_GetError());
     return;
   }
   g_pads.open = true;
-  if (g_pads.wakeEvent == Uint32(-1)) g_pads.wakeEvent = SDL_RegisterEvents(1);
   // Pads plugged in before the start arrive as events too; opened here they
   // work from the first frame.
   for (int i = 0; i < SDL_NumJoysticks(); ++i)
@@ -190,26 +151,17 @@ void PadsOpen() {
 
 void PadsClose() {
   if (!g_pads.open) return;
-  if (g_pads.timer) SDL_RemoveTimer(g_pads.timer);
   for (Pad& p : g_pads.pads) SDL_GameControllerClose(p.controller);
-  Uint32 wake = g_pads.wakeEvent;
   g_pads = Pads{};
-  g_pads.wakeEvent = wake;
-  SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER | SDL_INIT_TIMER);
+  SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
 int PadsOpenCount() {
   return int(g_pads.pads.size());
 }
 
-bool PadEvent(const SDL_Event& e, std::int64_t now) {
+bool PadEvent(const SDL_Event& e) {
   if (!g_pads.open) return false;
-  if (e.type == g_pads.wakeEvent) {
-    g_pads.armedFor = -1;
-    g_pads.timer = 0;
-    PadRepeat(now);
-    return true;
-  }
   switch (e.type) {
     case SDL_CONTROLLERDEVICEADDED:
       Plugged(e.cdevice.which);
@@ -219,26 +171,14 @@ bool PadEvent(const SDL_Event& e, std::int64_t now) {
       return true;
     case SDL_CONTROLLERBUTTONDOWN:
     case SDL_CONTROLLERBUTTONUP:
-      Button(e.cbutton.which, e.cbutton.button, e.type == SDL_CONTROLLERBUTTONDOWN, now);
-      break;
+      Button(e.cbutton.which, e.cbutton.button, e.type == SDL_CONTROLLERBUTTONDOWN);
+      return true;
     case SDL_CONTROLLERAXISMOTION:
-      Axis(e.caxis.which, e.caxis.axis, e.caxis.value, now);
-      break;
+      Axis(e.caxis.which, e.caxis.axis, e.caxis.value);
+      return true;
     default:
       return false;
   }
-  Arm(now);
-  return true;
-}
-
-void PadRepeat(std::int64_t now) {
-  for (Pad& p : g_pads.pads) {
-    if (p.repeatAt < 0 || p.repeatAt > now) continue;
-    QueueInput({InputEvent::KeyDown, 0, 0, p.repeatKey});
-    p.repeatAt += kRepeatEvery;
-    if (p.repeatAt <= now) p.repeatAt = now + kRepeatEvery;  // late: no burst
-  }
-  Arm(now);
 }
 
 void DesktopInputOpen() {

@@ -76,8 +76,8 @@ void Write(const std::string& line) {
   if (g_rec.fd < 0) return;
   int err = 0;
   if (WriteLine(line, &err)) return;
-  std::fprintf(stderr, "melvoria: cannot write the recording %s: %s; recording stops here\n", g_rec.path.c_str(),
-               std::strerror(err));
+  std::fprintf(stderr, "melvoria: cannot write the recording %s: %s; recording stops here\n",
+               g_rec.path.c_str(), std::strerror(err));
   ::close(g_rec.fd);
   g_rec.fd = -1;
 }

@@ -47,11 +47,9 @@ void QueueTypedText(const char* utf8);
 // The game-controller subsystem on; pads already plugged in arrive as events.
 void PadsOpen();
 void PadsClose();
-// A pad's event (plugged, unplugged, button, axis, or its own repeat wake-up)
-// turned into hard keys; false for an event that is not a pad's.
-bool PadEvent(const SDL_Event& e, std::int64_t nowMs);
-// Held directions repeat when due (the wake-up event calls this too).
-void PadRepeat(std::int64_t nowMs);
+// A pad's event (plugged, unplugged, button, axis) turned into hard keys;
+// false for an event that is not a pad's.
+bool PadEvent(const SDL_Event& e);
 int PadsOpenCount();
 
 // The desktop window's input, brought up with it: the keys file and the pads.

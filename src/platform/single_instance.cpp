@@ -212,7 +212,8 @@ bool Warn(const char* what) {
 
 // Still the only copy; a second one just cannot wake this one.
 bool Unwakeable(const char* what, const std::string& why) {
-  std::fprintf(stderr, "melvoria: a second start cannot bring this copy forward (%s: %s)\n", what, why.c_str());
+  std::fprintf(stderr, "melvoria: a second start cannot bring this copy forward (%s: %s)\n", what,
+               why.c_str());
   return true;
 }
 
@@ -254,7 +255,8 @@ bool ClaimInstance(std::function<void()> onActivateRequest) {
       runtime + "/melvoria-" + Hex(Fnv1a(::realpath(data.c_str(), canonical) ? canonical : data)) + ".sock";
   std::string why;
   if (!PrepareFolder(runtime, &why))
-    return Unwakeable(("the runtime folder " + runtime).c_str(), why + "; set MELVORIA_RUNTIME_DIR to a private one");
+    return Unwakeable(("the runtime folder " + runtime).c_str(),
+                      why + "; set MELVORIA_RUNTIME_DIR to a private one");
   sockaddr_un addr;
   socklen_t length = Address(socketPath, &addr);
   if (length == 0)

@@ -9,6 +9,7 @@
 #include <emscripten.h>
 #endif
 
+#include "app/startup.h"  // the program's main window class
 #include "platform/frame.h"
 #include "platform/session.h"
 #include "platform/wm.h"
@@ -427,7 +428,7 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR title) {
     return t;
   }
   // A window of the same program running in another process.
-  if (className && Str(className) == u"Melvoria") return RemoteWindowStandIn();
+  if (className && Str(className) == kMainWindowClass) return RemoteWindowStandIn();
   return nullptr;
 }
 

@@ -95,11 +95,11 @@ class GamepadTest : public ::testing::Test {
     fs::remove_all(root_);
   }
 
-  // The desktop's part: SDL's events to the pads, at the time given.
+  // The desktop's part: SDL's events to the pads.
   void Events() {
     SDL_PumpEvents();
     SDL_Event e;
-    while (SDL_PollEvent(&e)) ce::PadEvent(e, now_);
+    while (SDL_PollEvent(&e)) ce::PadEvent(e);
   }
   // The events, then the game takes what they gave.
   void Settle() {
@@ -136,7 +136,6 @@ class GamepadTest : public ::testing::Test {
 
   fs::path root_;
   VirtualPad pad_;
-  std::int64_t now_ = 0;
 };
 
 TEST_F(GamepadTest, DPadAndStickMoveTheMenuMarker) {
@@ -222,33 +221,6 @@ TEST_F(GamepadTest, BAnswersNoAndStartSpinsGuideAndBackDoNothing) {
   Press(pad_, SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
   Press(pad_, SDL_CONTROLLER_BUTTON_START);
   EXPECT_EQ(gameStatus.spinSettled, 0);
-}
-
-TEST_F(GamepadTest, HeldDirectionsRepeatLikeHeldArrows) {
-  const std::string down = "down " + std::to_string(ce::VK_DOWN), up = "up " + std::to_string(ce::VK_DOWN);
-  pad_.Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, true);
-  Events();
-  EXPECT_EQ(Queued(), (std::vector<std::string>{down}));
-  ce::PadRepeat(499);
-  EXPECT_TRUE(Queued().empty());
-  ce::PadRepeat(500);
-  ce::PadRepeat(540);
-  ce::PadRepeat(579);
-  EXPECT_EQ(Queued(), (std::vector<std::string>{down, down}));
-  // Late (a busy machine): one repeat, not a burst.
-  ce::PadRepeat(2000);
-  EXPECT_EQ(Queued(), (std::vector<std::string>{down}));
-  now_ = 2010;
-  pad_.Button(SDL_CONTROLLER_BUTTON_DPAD_DOWN, false);
-  Events();
-  ce::PadRepeat(5000);
-  EXPECT_EQ(Queued(), (std::vector<std::string>{up}));
-  // A and B do not repeat; the stick does.
-  pad_.Button(SDL_CONTROLLER_BUTTON_A, true);
-  Stick(pad_, SDL_CONTROLLER_AXIS_LEFTX, -32768);
-  ce::W().input.clear();
-  ce::PadRepeat(now_ + 500);
-  EXPECT_EQ(Queued(), (std::vector<std::string>{"down " + std::to_string(ce::VK_LEFT)}));
 }
 
 TEST_F(GamepadTest, PadsComeAndGoWhileTheGameRuns) {

@@ -113,17 +113,23 @@ TEST_F(ProgramTest, FilesThatCannotBeWrittenEndTheRunWithCode2) {
     std::string says;
   };
   const Case cases[] = {
-      {{{"MELVORIA_RECORD", "/dev/full"}}, "", "melvoria: cannot write the recording /dev/full: No space left"},
-      {{{"MELVORIA_FRAME_LOG", (dir_ / "none" / "frames").string()}, {"MELVORIA_HEADLESS", "0"},
+      {{{"MELVORIA_RECORD", "/dev/full"}},
+       "",
+       "melvoria: cannot write the recording /dev/full: No space left"},
+      {{{"MELVORIA_FRAME_LOG", (dir_ / "none" / "frames").string()},
+        {"MELVORIA_HEADLESS", "0"},
         {"MELVORIA_SCRIPT", waitScript}},
        "",
        "melvoria: cannot write the frame log MELVORIA_FRAME_LOG=" + (dir_ / "none" / "frames").string() +
            ": No such file"},
-      {{}, "wait 10\nshot " + (dir_ / "none" / "x.png").string() + "\n", "melvoria: script line 2: cannot write"},
+      {{},
+       "wait 10\nshot " + (dir_ / "none" / "x.png").string() + "\n",
+       "melvoria: script line 2: cannot write"},
       {{}, "wait 10\nshot " + (dir_ / "full.png").string() + "\n", "melvoria: script line 2: cannot write"},
   };
   for (const Case& c : cases) {
-    Result r = c.script.empty() ? program::Run(dir_, c.env, std::chrono::seconds(20)) : RunScript(c.script, c.env);
+    Result r =
+        c.script.empty() ? program::Run(dir_, c.env, std::chrono::seconds(20)) : RunScript(c.script, c.env);
     EXPECT_EQ(r.code, 2) << c.says << "\n" << r.err;
     EXPECT_EQ(r.err.find(c.says), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;

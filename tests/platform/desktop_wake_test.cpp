@@ -28,7 +28,8 @@ TEST(DesktopWakeTest, NoEventLeftToRegisterSendsNoneOfANumberNotRegistered) {
   wc.lpszClassName = u"Wake";
   RegisterClassW(&wc);
   // Shown, it opens the desktop window (SDL's dummy video driver).
-  ASSERT_NE(CreateWindowExW(0, u"Wake", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, 0, nullptr, nullptr), nullptr);
+  ASSERT_NE(CreateWindowExW(0, u"Wake", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, 0, nullptr, nullptr),
+            nullptr);
   ASSERT_NE(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "no desktop window";
   RequestRaiseFromOtherThread();
   SDL_Event e;

@@ -492,17 +492,25 @@ TEST_F(RecordReplayTest, MalformedNewLinesStopTheScriptWithTheirNumber) {
     const char* reason;
   };
   const Case cases[] = {
-      {"wait 10 x", "timer messages"},  {"wait 10 2 Toy", "wait MS N CLASS ID"},
-      {"wait 10 2 Toy one", "number"},  {"clock -1", "reading"},
-      {"clock 4294967296", "reading"},  {"char 55296", "surrogate"},
-      {"char 0", "character's number"}, {"keydown home", "unknown key 'home'"},
-      {"keyup", "one key name"},        {"tap -5 10", "whole numbers"},
+      {"wait 10 x", "timer messages"},
+      {"wait 10 2 Toy", "wait MS N CLASS ID"},
+      {"wait 10 2 Toy one", "number"},
+      {"clock -1", "reading"},
+      {"clock 4294967296", "reading"},
+      {"char 55296", "surrogate"},
+      {"char 0", "character's number"},
+      {"keydown home", "unknown key 'home'"},
+      {"keyup", "one key name"},
+      {"tap -5 10", "whole numbers"},
       // More timer messages than the time can bring (one per 4 ms, and one at once).
-      {"wait 1 999999999", "at most 1,"}, {"wait 10 4", "at most 3,"},
+      {"wait 1 999999999", "at most 1,"},
+      {"wait 10 4", "at most 3,"},
       {"wait 0 2", "at most 1,"},
       // Text that is not UTF-8, or holds a NUL, as `char 0` is refused.
-      {"type a\xff", "not UTF-8"},      {"type \xc3\x28", "not UTF-8"},
-      {"type a\0b"s, "NUL"},            {"shot a\0.png"s, "NUL"},
+      {"type a\xff", "not UTF-8"},
+      {"type \xc3\x28", "not UTF-8"},
+      {"type a\0b"s, "NUL"},
+      {"shot a\0.png"s, "NUL"},
   };
   for (const Case& c : cases) {
     std::string error;

@@ -134,7 +134,7 @@ void HandleEvent(const SDL_Event& e) {
       QueueTypedText(e.text.text);
       break;
     default:
-      PadEvent(e, RealClockMs());  // game pads, through the browser's gamepad interface
+      PadEvent(e);  // game pads, through the browser's gamepad interface
       break;
   }
 }
