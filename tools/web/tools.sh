@@ -24,16 +24,24 @@ web_install_tools() {
 }
 
 # Debian's source packages: a deb-src entry for the release this machine runs.
+# The entry is written to a fresh temporary file (a fixed name in /tmp could be
+# a link planted by someone else, followed as root) and shown before it is added.
+# MELVORIA_APT_SOURCES_DIR: another folder for it (tests).
 web_enable_sources() {
-  local list=/etc/apt/sources.list.d/melvoria-deb-src.sources
+  local list="${MELVORIA_APT_SOURCES_DIR:-/etc/apt/sources.list.d}/melvoria-deb-src.sources"
   if apt-cache showsrc libsdl2 2>/dev/null | grep -q '^Version:'; then return; fi
   if [ ! -f "$list" ]; then
-    local suite
+    local suite entry status
     suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    entry=$(mktemp) || return 1
     printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-      "$suite" "$suite" > /tmp/melvoria-deb-src.sources
-    web_as_root install -m 644 /tmp/melvoria-deb-src.sources "$list"
-    rm -f /tmp/melvoria-deb-src.sources
+      "$suite" "$suite" > "$entry"
+    echo "Adding to apt's sources, as $list:"
+    sed 's/^/    /' "$entry"
+    status=0
+    web_as_root install -m 644 "$entry" "$list" || status=$?
+    rm -f "$entry"
+    [ "$status" = 0 ] || return "$status"
   fi
   web_as_root apt-get update -qq
 }
