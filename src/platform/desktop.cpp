@@ -1,5 +1,7 @@
 // The desktop window that shows the device's screen, and the input it takes.
 #include <SDL.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <array>
@@ -119,7 +121,23 @@ void FitWindow() {
                         SDL_WINDOWPOS_CENTERED_DISPLAY(display));
 }
 
+// The system ends the program (SIGTERM, SIGHUP, SIGINT; the X server
+// destroying the window): set from the signal thread or an X error, acted on by
+// the loop as a closed window.
+std::atomic<bool> g_closeRequested{false};
+// The window is gone (destroyed by the X server): nothing more is drawn in it.
+std::atomic<bool> g_windowLost{false};
+
+// X11: remembers the window, enables the system's events and takes the X
+// errors, so that the window destroyed under the program closes it instead of
+// Xlib ending it with exit code 1. Below, after everything, as Xlib's names
+// would clash with ours.
+void WatchForLostWindow(SDL_Window* window);
+// Whether a system event says that the window was destroyed.
+bool WindowDestroyed(const SDL_Event& e);
+
 bool Showing() {
+  if (g_windowLost) return false;
   return g_desk.window && !(SDL_GetWindowFlags(g_desk.window) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED));
 }
 
@@ -336,8 +354,15 @@ bool WindowKey(const SDL_Keysym& key) {
 void HandleEvent(const SDL_Event& e) {
   int x = 0, y = 0;
   switch (e.type) {
-    case SDL_QUIT:  // also SIGTERM and SIGINT
+    case SDL_QUIT:             // the last window closed
+    case SDL_APP_TERMINATING:  // the session ends
       CloseProgram();
+      break;
+    case SDL_SYSWMEVENT:
+      if (WindowDestroyed(e)) {
+        g_windowLost = true;
+        CloseProgram();
+      }
       break;
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
@@ -474,6 +499,7 @@ bool DesktopOpen(std::string* error) {
   SetIcon();
   DesktopInputOpen();
   SDL_ShowWindow(g_desk.window);
+  WatchForLostWindow(g_desk.window);
   // Registered once: the listener thread may read it at any time.
   if (g_wakeEvent.load() == kNoEvent) g_wakeEvent = SDL_RegisterEvents(1);
   g_desk.whole = true;
@@ -482,12 +508,15 @@ bool DesktopOpen(std::string* error) {
 }
 
 void DesktopClose() {
+  // A window the X server destroyed is left alone: SDL would wait for ever to
+  // see it unmapped. The process ends next.
+  const bool lost = g_windowLost.exchange(false);
   if (g_desk.window) DesktopInputClose();
-  if (g_desk.textInput) SDL_StopTextInput();
+  if (g_desk.textInput && !lost) SDL_StopTextInput();
   if (g_desk.texture) SDL_DestroyTexture(g_desk.texture);
   if (g_desk.renderer) SDL_DestroyRenderer(g_desk.renderer);
-  if (g_desk.window) SDL_DestroyWindow(g_desk.window);
-  if (g_desk.window) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  if (g_desk.window && !lost) SDL_DestroyWindow(g_desk.window);
+  if (g_desk.window && !lost) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   if (g_desk.frameLog) std::fclose(g_desk.frameLog);
   ScreenWrites().Clear();
   g_desk = Desktop{};
@@ -531,6 +560,7 @@ void RequestRaiseFromOtherThread() {
 
 void DesktopPresentIfDue() {
   if (g_raiseRequested.exchange(false)) DesktopRaise();
+  if (g_closeRequested.exchange(false)) CloseProgram();
   if (!g_desk.window) return;
   std::int64_t now = RealClockMs();
   if (now - g_desk.lastPoll >= kPollMs) PollEvents();
@@ -550,10 +580,10 @@ void DesktopWait(std::int64_t deadlineMs) {
   if (!g_desk.window) {
     std::unique_lock<std::mutex> lock(g_wakeMutex);
     if (deadlineMs < 0)
-      g_wake.wait(lock, [] { return g_raiseRequested.load(); });
+      g_wake.wait(lock, [] { return g_raiseRequested.load() || g_closeRequested.load(); });
     else if (deadlineMs > now)
       g_wake.wait_for(lock, std::chrono::milliseconds(deadlineMs - now),
-                      [] { return g_raiseRequested.load(); });
+                      [] { return g_raiseRequested.load() || g_closeRequested.load(); });
     return;
   }
   std::int64_t until = deadlineMs;
@@ -579,4 +609,78 @@ void DesktopWait(std::int64_t deadlineMs) {
   DesktopPresentIfDue();
 }
 
+// SIGTERM, SIGHUP and SIGINT close the program as a closed window does. They
+// are blocked in every thread (this runs before any is started) and taken by
+// one thread of their own, so no code runs inside a signal handler.
+void CatchCloseSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&set, sig);
+  if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return;
+  std::thread([set] {
+    for (;;) {
+      int sig = 0;
+      if (sigwait(&set, &sig) != 0) continue;
+      g_closeRequested = true;
+      SDL_Event e{};
+      e.type = SDL_USEREVENT;
+      SDL_PushEvent(&e);  // wakes the window's wait; fails harmlessly without a window
+      std::lock_guard<std::mutex> lock(g_wakeMutex);
+      g_wake.notify_all();
+    }
+  }).detach();
+}
+
+}  // namespace ce
+
+// ---- X11 ----------------------------------------------------------------------------
+#include <SDL_syswm.h>
+#include <dlfcn.h>
+
+namespace ce {
+namespace {
+
+#if defined(SDL_VIDEO_DRIVER_X11)
+std::atomic<unsigned long> g_xWindow{0};
+
+// An error about our window means that it is gone; others are told and let pass
+// (Xlib's own handler would end the program).
+int OnXError(Display*, XErrorEvent* error) {
+  if (error->resourceid == g_xWindow.load()) {
+    g_windowLost = true;
+    g_closeRequested = true;
+  } else {
+    std::fprintf(stderr, "melvoria: X error %d (request %d)\n", error->error_code, error->request_code);
+  }
+  return 0;
+}
+#endif
+
+void WatchForLostWindow(SDL_Window* window) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  g_xWindow = info.info.x11.window;
+  // Xlib is SDL's, loaded with it.
+  using SetHandler = XErrorHandler (*)(XErrorHandler);
+  if (auto set = reinterpret_cast<SetHandler>(dlsym(RTLD_DEFAULT, "XSetErrorHandler"))) set(OnXError);
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+#else
+  (void)window;
+#endif
+}
+
+bool WindowDestroyed(const SDL_Event& e) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  const SDL_SysWMmsg* m = e.syswm.msg;
+  return m && m->subsystem == SDL_SYSWM_X11 && m->msg.x11.event.type == DestroyNotify &&
+         m->msg.x11.event.xdestroywindow.window == g_xWindow.load();
+#else
+  (void)e;
+  return false;
+#endif
+}
+
+}  // namespace
 }  // namespace ce
