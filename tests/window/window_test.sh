@@ -21,6 +21,13 @@ export MELVORIA_SCREEN=240x320
 # A first run leaves the stored records (closed by the menu's close box);
 # then help off and the hard keys ("Use PDAs Joystick") on.
 make_records 231 8
+cp -r "$MELVORIA_DATA_DIR" "$work/records"
+# The first run's records again: SIGTERM stores the game it ends, which the
+# next start would resume.
+records_again() {
+  rm -rf "$MELVORIA_DATA_DIR"
+  cp -r "$work/records" "$MELVORIA_DATA_DIR"
+}
 scripted "wait 500" "shot $work/menu.bmp" "key down" "wait 100" "shot $work/marked.bmp" \
   "rotate" "wait 100" "shot $work/turned.bmp" "rotate" "wait 100" "shot $work/back.bmp"
 
@@ -75,6 +82,7 @@ kill -TERM "$pid"
 wait_end "SIGTERM in a game"
 # A Hard game, whose life meter drains: frames while it is seen, none while
 # minimised.
+records_again
 start
 expect "$work/menu.bmp" 480x640 "the menu"
 tap_device 120 194 240 320
@@ -98,6 +106,7 @@ echo "frames: none still, none minimised, whole when shown again: ok"
 # ---- a renderer instead of the window's surface ----
 # SDL_RENDER_DRIVER names one: its frames, whole and in parts, and its whole
 # frame drawn twice after a change of size.
+records_again
 SDL_RENDER_DRIVER=software start
 expect "$work/menu.bmp" 480x640 "a renderer's first frame"
 timeout 10 xdotool windowactivate --sync "$wid" || fail "the window does not take the keyboard"
