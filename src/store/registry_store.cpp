@@ -72,8 +72,8 @@ void ApplyFirstRunDefaults() {
 void LoadStore() {
   bool readOnly = false;
   ce::HKEY key = OpenStoreKeyToRead(&readOnly);
-  if (key == nullptr) ce::MessageBoxW(nullptr, u"Cannot read values", u"Melvoria", ce::MB_OK);
-  if (key != nullptr) {
+  const bool opened = key != nullptr;
+  if (opened) {
     for (const StoredValue& v : kValues) {
       ce::DWORD size = v.size;
       ce::LONG result =
@@ -82,13 +82,6 @@ void LoadStore() {
       if (v.image == &gameStatus && result == ce::ERROR_SUCCESS && size < v.size) gameStatus.gameMode = 0;
     }
     ce::RegCloseKey(key);
-  }
-  if (readOnly) {
-    constexpr const char16_t* kReadOnly =
-        u"The saved game can be read but not written: nothing will be saved.";
-    ce::OutputDebugStringW((std::u16string(u"melvoria: ") + kReadOnly + u"\n").c_str());
-    ce::MessageBoxW(nullptr, kReadOnly, u"Melvoria", ce::MB_OK | ce::MB_ICONEXCLAMATION);
-    shell.storeReadOnlyTold = 1;
   }
   if (gameStatus.initialised == 0) ApplyFirstRunDefaults();
   // lastEntry picks the row the hi-score screen marks.
@@ -110,6 +103,17 @@ void LoadStore() {
       break;
     default:
       break;
+  }
+
+  // Told once all is read and chosen: the system may close the program while a box is up.
+  if (!opened) {
+    ce::MessageBoxW(nullptr, u"Cannot read values", u"Melvoria", ce::MB_OK);
+  } else if (readOnly) {
+    constexpr const char16_t* kReadOnly =
+        u"The saved game can be read but not written: nothing will be saved.";
+    ce::OutputDebugStringW((std::u16string(u"melvoria: ") + kReadOnly + u"\n").c_str());
+    ce::MessageBoxW(nullptr, kReadOnly, u"Melvoria", ce::MB_OK | ce::MB_ICONEXCLAMATION);
+    shell.storeReadOnlyTold = 1;
   }
 }
 
