@@ -229,7 +229,9 @@ TEST_P(DesktopFrame, SendsOnlyWhatChangedAndRedrawsAfterAFailure) {
   const std::int64_t whole = 480 * 640;  // the window is 480 x 640 on the dummy's 1024 x 768
   FillRect(dc, &all, blue);
   EXPECT_EQ(DesktopFrameNow(), whole);
-  if (renderer) EXPECT_EQ(DesktopFrameNow(), whole);  // its drawable may take the size a swap late
+  if (renderer) {
+    EXPECT_EQ(DesktopFrameNow(), whole);  // its drawable may take the size a swap late
+  }
   FillRect(dc, &all, blue);
   EXPECT_EQ(DesktopFrameNow(), 0);
   SetPixel(dc, 200, 300, RGB(255, 0, 0));
@@ -240,7 +242,9 @@ TEST_P(DesktopFrame, SendsOnlyWhatChangedAndRedrawsAfterAFailure) {
   SetPixel(dc, 10, 10, RGB(0, 255, 0));
   EXPECT_EQ(DesktopFrameNow(), -1);
   EXPECT_EQ(DesktopFrameNow(), whole);  // the pixel the failed frame missed, and all the rest
-  if (renderer) EXPECT_EQ(DesktopFrameNow(), whole);
+  if (renderer) {
+    EXPECT_EQ(DesktopFrameNow(), whole);
+  }
   EXPECT_EQ(DesktopFrameNow(), 0);
 
   DeleteObject(blue);
