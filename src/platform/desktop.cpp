@@ -654,6 +654,16 @@ int OnXError(Display*, XErrorEvent* error) {
   }
   return 0;
 }
+
+// The connection to the X server is gone (a window manager's kill, the server
+// ending). Xlib ends the process when this returns, so the close happens here,
+// between the program's messages as every X call is: the main window's
+// WM_CLOSE stores what a close stores, then the process ends as a close ends.
+int OnXConnectionLost(Display*) {
+  if (HWND main = MainWindow()) SendMessageW(main, WM_CLOSE, 0, 0);
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
 #endif
 
 void WatchForLostWindow(SDL_Window* window) {
@@ -665,6 +675,9 @@ void WatchForLostWindow(SDL_Window* window) {
   // Xlib is SDL's, loaded with it.
   using SetHandler = XErrorHandler (*)(XErrorHandler);
   if (auto set = reinterpret_cast<SetHandler>(dlsym(RTLD_DEFAULT, "XSetErrorHandler"))) set(OnXError);
+  using SetIOHandler = XIOErrorHandler (*)(XIOErrorHandler);
+  if (auto set = reinterpret_cast<SetIOHandler>(dlsym(RTLD_DEFAULT, "XSetIOErrorHandler")))
+    set(OnXConnectionLost);
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 #else
   (void)window;

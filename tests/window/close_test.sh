@@ -1,8 +1,9 @@
 #!/bin/bash
 # The desktop window ended from outside ends the program as a closed window
 # does: the game in progress is stored and the exit code is 0, whether the
-# window is destroyed by the X server (a window manager's kill, xdotool
-# windowclose) or the program gets SIGTERM or SIGHUP.
+# window is destroyed by the X server (xdotool windowclose), its connection is
+# cut (a window manager's kill, xdotool windowkill) or the program gets SIGTERM
+# or SIGHUP.
 set -euo pipefail
 binary="$1"
 source "$(dirname "$0")/common.sh"
@@ -31,10 +32,10 @@ start_a_game() {
   sleep 1
 }
 
-for how in windowclose windowclose windowclose TERM HUP; do
+for how in windowclose windowclose windowkill TERM HUP; do
   start_a_game
-  if [ "$how" = windowclose ]; then
-    xdotool windowclose "$wid"
+  if [ "${how#window}" != "$how" ]; then
+    xdotool "$how" "$wid"
   else
     kill -"$how" "$pid"
   fi
