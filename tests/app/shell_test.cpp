@@ -557,6 +557,62 @@ GameStatus StoredStatus(const fs::path& root) {
   return g;
 }
 
+// The first stored Easy table's best score, or -1 when there is none.
+std::int32_t StoredEasyBest(const fs::path& root) {
+  std::ifstream in(root / "data/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria/Prefs",
+                   std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  HiScoreTable t{};
+  if (bytes.size() != sizeof t) return -1;
+  std::memcpy(&t, bytes.data(), sizeof t);
+  return t.entries[0].score;
+}
+
+void Tap(int x, int y) {
+  ce::host::StylusDown(x, y);
+  ce::host::StylusUp(x, y);
+  ce::host::PumpMessages();
+}
+
+// A tap that opens a question, answered Yes (and the box after it OK) by the
+// watcher: the question's own loop takes the messages posted before it.
+void TapAndAnswer(ce::HWND watcher, int x, int y, int boxes) {
+  for (int i = 0; i < boxes; ++i) ce::PostMessageW(watcher, kReadBox, 0, 0);
+  MainPointerDown(shell.mainWindow, x, y);
+  MainPointerUp(shell.mainWindow, x, y);
+  ce::host::PumpMessages();
+}
+
+// A change worth keeping is stored when it is made, not at the next save point.
+TEST_F(ShellTest, ChangesAreStoredWhenTheyAreMade) {
+  BootToMenu(kLarge);
+  // Settings: the volume slider to 50, then OK.
+  Tap(240, 560);
+  Tap(224, 480);
+  Tap(200, 580);
+  ASSERT_EQ(shell.ScreenState, MainMenu);
+  EXPECT_EQ(StoredStatus(root_).volume, 50);
+
+  // A stored game abandoned: gone from the store at once.
+  Tap(240, 380);
+  ce::host::AdvanceTime(2000);
+  ce::SendMessageW(shell.mainWindow, ce::WM_ACTIVATE, ce::WA_INACTIVE, 0);
+  ASSERT_EQ(StoredStatus(root_).gameMode, Hard);
+  TapAndAnswer(watcher_, 431, 40, 1);
+  ASSERT_EQ(shell.ScreenState, MainMenu);
+  EXPECT_EQ(StoredStatus(root_).gameMode, 0);
+
+  // The hi-scores reset, stored before the box that says so.
+  Tap(240, 504);
+  ASSERT_EQ(shell.ScreenState, HiScores);
+  hiScoreTables[0].entries[0].score = 1;
+  ce::SendMessageW(shell.mainWindow, ce::WM_ACTIVATE, ce::WA_INACTIVE, 0);
+  ASSERT_EQ(StoredEasyBest(root_), 1);
+  TapAndAnswer(watcher_, 400, 100, 2);
+  EXPECT_EQ(ce::host::CurrentMessageBox(), nullptr);
+  EXPECT_EQ(StoredEasyBest(root_), 3245);
+}
+
 TEST_F(ShellTest, ClosingTheMainWindowStoresThenQuits) {
   BootToMenu(kLarge);
   gameStatus.volume = 33;
