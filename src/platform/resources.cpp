@@ -1,13 +1,20 @@
 // Resources compiled into the program from resources/manifest, found by number
 // and type as on the handheld. A handle (HRSRC) points into one table built
 // once from the generated list; anything else is refused, never dereferenced.
+// The web build keeps them packed (zlib) to load light: each is unpacked once,
+// when it is first found.
+#include <zlib.h>
+
 #include <cctype>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/device.h"
 #include "platform/internal.h"
+#include "platform/resource_pack.h"
 
 namespace ce {
 
@@ -17,6 +24,7 @@ struct EmbeddedResource {
   const char* type;
   const unsigned char* begin;
   const unsigned char* end;
+  bool packed;  // cmake/pack_resource.py's form
 };
 extern const EmbeddedResource kEmbeddedResources[];
 
@@ -25,16 +33,62 @@ namespace {
 // The program's module handle: only its address matters.
 char thisModule;
 
-const std::vector<ResourceInfo>& Table() {
-  static const std::vector<ResourceInfo> table = [] {
-    std::vector<ResourceInfo> t;
+// A packed resource's bytes, unpacked at its first use (data null until then).
+struct Packed {
+  const std::uint8_t* bytes = nullptr;
+  std::size_t size = 0;
+  bool tried = false;
+  std::vector<std::uint8_t> unpacked;
+};
+
+struct Resources {
+  std::vector<ResourceInfo> table;
+  std::vector<Packed> packed;  // one per entry of table
+  std::mutex unpacking;
+
+  Resources() {
     for (const EmbeddedResource* r = kEmbeddedResources; r->type; ++r) {
       std::size_t size = r->begin && r->end > r->begin ? std::size_t(r->end - r->begin) : 0;
-      t.push_back(ResourceInfo{r->id, r->type, r->begin, size});
+      Packed p;
+      if (r->packed) {
+        p.bytes = r->begin;
+        p.size = size;
+        table.push_back(ResourceInfo{r->id, r->type, nullptr, 0});
+      } else {
+        table.push_back(ResourceInfo{r->id, r->type, r->begin, size});
+      }
+      packed.push_back(std::move(p));
     }
-    return t;
-  }();
-  return table;
+  }
+};
+
+Resources& All() {
+  static Resources all;
+  return all;
+}
+
+const std::vector<ResourceInfo>& Table() {
+  return All().table;
+}
+
+// The entry ready to read: unpacked first when it is packed; null when its
+// bytes cannot be unpacked (said once on stderr).
+const ResourceInfo* Ready(std::size_t index) {
+  Resources& a = All();
+  Packed& p = a.packed[index];
+  if (!p.bytes) return &a.table[index];
+  std::lock_guard<std::mutex> lock(a.unpacking);
+  ResourceInfo& info = a.table[index];
+  if (!p.tried) {
+    p.tried = true;
+    if (UnpackResource(p.bytes, p.size, &p.unpacked)) {
+      info.data = p.unpacked.data();
+      info.size = p.unpacked.size();
+    } else {
+      std::fprintf(stderr, "melvoria: resource %u %s is damaged\n", unsigned(info.id), info.type);
+    }
+  }
+  return info.data ? &info : nullptr;
 }
 
 bool SameType(const char* a, const char* b) {
@@ -99,10 +153,25 @@ bool TypeName(LPCWSTR type, std::string* out) {
 
 }  // namespace
 
+bool UnpackResource(const std::uint8_t* packed, std::size_t size, std::vector<std::uint8_t>* out) {
+  out->clear();
+  if (!packed || size < 4) return false;
+  const uLongf want = uLongf(packed[0]) | uLongf(packed[1]) << 8 | uLongf(packed[2]) << 16 | uLongf(packed[3]) << 24;
+  if (want > kMaxUnpackedResource) return false;
+  std::vector<std::uint8_t> bytes(want);
+  uLongf got = want;
+  // (zlib wants somewhere to write even for nothing.)
+  Bytef none = 0;
+  if (uncompress(want ? bytes.data() : &none, &got, packed + 4, uLong(size - 4)) != Z_OK || got != want) return false;
+  *out = std::move(bytes);
+  return true;
+}
+
 const ResourceInfo* FindEmbedded(std::uint32_t id, const char* type) {
   if (!type) return nullptr;
-  for (const ResourceInfo& info : Table()) {
-    if (info.id == id && SameType(info.type, type)) return &info;
+  const std::vector<ResourceInfo>& t = Table();
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t[i].id == id && SameType(t[i].type, type)) return Ready(i);
   }
   return nullptr;
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/device.h"
+#include "platform/resource_pack.h"
 
 using namespace ce;
 
@@ -106,6 +108,50 @@ TEST(Resources, WhatIsNotThereIsNullNeverACrash) {
     EXPECT_EQ(SizeofResource(module, bad), 0u);
   }
   EXPECT_EQ(LockResource(nullptr), nullptr);
+}
+
+// The web build's packed form: the size, little-endian, then zlib's stream.
+std::vector<std::uint8_t> Pack(const std::vector<std::uint8_t>& bytes, std::uint32_t sizeSaid) {
+  uLongf room = compressBound(uLong(bytes.size()));
+  std::vector<std::uint8_t> out(4 + room);
+  for (int i = 0; i < 4; ++i) out[i] = std::uint8_t(sizeSaid >> (8 * i));
+  EXPECT_EQ(compress2(out.data() + 4, &room, bytes.data(), uLong(bytes.size()), 9), Z_OK);
+  out.resize(4 + room);
+  return out;
+}
+
+TEST(Resources, PackedBytesUnpackExactlyAndDamageIsRefused) {
+  std::vector<std::uint8_t> picture(70000);
+  for (std::size_t i = 0; i < picture.size(); ++i) picture[i] = std::uint8_t(i * 7 + (i >> 9));
+  const std::vector<std::uint8_t> good = Pack(picture, std::uint32_t(picture.size()));
+  std::vector<std::uint8_t> out{1, 2, 3};
+  ASSERT_TRUE(UnpackResource(good.data(), good.size(), &out));
+  EXPECT_EQ(out, picture);
+  ASSERT_TRUE(UnpackResource(Pack({}, 0).data(), Pack({}, 0).size(), &out));
+  EXPECT_TRUE(out.empty());
+
+  std::vector<std::uint8_t> flipped = good;
+  flipped[good.size() / 2] ^= 0x40;
+  const std::vector<std::uint8_t> cut(good.begin(), good.end() - 9);
+  const struct {
+    const char* what;
+    std::vector<std::uint8_t> bytes;
+  } kDamaged[] = {
+      {"no size", {0x10, 0}},
+      {"size only", {4, 0, 0, 0}},
+      {"says fewer bytes", Pack(picture, std::uint32_t(picture.size() - 1))},
+      {"says more bytes", Pack(picture, std::uint32_t(picture.size() + 1))},
+      {"says more than any resource", Pack(picture, std::uint32_t(kMaxUnpackedResource + 1))},
+      {"cut short", cut},
+      {"a flipped bit", flipped},
+      {"not zlib", {3, 0, 0, 0, 'a', 'b', 'c', 'd', 'e'}},
+  };
+  for (const auto& c : kDamaged) {
+    out = {1, 2, 3};
+    EXPECT_FALSE(UnpackResource(c.bytes.data(), c.bytes.size(), &out)) << c.what;
+    EXPECT_TRUE(out.empty()) << c.what;
+  }
+  EXPECT_FALSE(UnpackResource(nullptr, 0, &out));
 }
 
 }  // namespace
