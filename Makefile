@@ -1,7 +1,8 @@
 # The two commands: `make run` starts the game in a window, `make test` runs the suite.
 # `make install` installs the game under PREFIX (DESTDIR honoured), `make deb` builds its Debian package,
 # `make test-deb` builds and checks that package. `make web` builds the game as a web page in build-web/,
-# `make test-web` checks that page in headless Chromium against the desktop program.
+# `make test-web` checks that page in headless Chromium against the desktop program,
+# `make serve-web` serves it with compression at http://127.0.0.1:8000/ (PORT=N).
 # DRY_RUN=1 prints the packages a target would make sure of and the commands it would run, and does nothing.
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -20,7 +21,7 @@ PACKAGES = $(GAME_PACKAGES) $(DEB_PACKAGES) \
 
 RUN = $(if $(DRY_RUN),@echo,)
 
-.PHONY: run game test build deps deps-game deps-deb install deb test-deb web test-web clean bench format
+.PHONY: run game test build deps deps-game deps-deb install deb test-deb web test-web serve-web clean bench format
 
 run: game
 	$(RUN) ./$(BUILD)/melvoria
@@ -50,6 +51,9 @@ test-deb: deps deb
 # Debian's sources are installed and cached by the scripts themselves.
 web:
 	$(RUN) env WEB_CMAKE_FLAGS="$(WEB_CMAKE_FLAGS)" tools/web/build.sh
+
+serve-web: web
+	$(RUN) tools/web/serve --port $(or $(PORT),8000)
 
 test-web: game
 	$(RUN) env WEB_CMAKE_FLAGS="$(WEB_CMAKE_FLAGS)" MELVORIA_DESKTOP="$(abspath $(BUILD))/melvoria" tools/web/test.sh

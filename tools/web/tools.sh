@@ -2,7 +2,7 @@
 # Debian when missing (through sudo when not root).
 
 export NODE_PATH=/usr/share/nodejs  # node does not search Debian's module folder; emcc needs acorn from it
-WEB_PACKAGES="emscripten chromium fonts-wine dpkg-dev xz-utils patch python3 nodejs npm"
+WEB_PACKAGES="emscripten chromium firefox-esr brotli fonts-wine dpkg-dev xz-utils patch python3 nodejs npm"
 
 web_as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
