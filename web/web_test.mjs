@@ -6,45 +6,23 @@
 //   CHROMIUM           the browser (/usr/bin/chromium)
 import {after, before, describe, test} from 'node:test';
 import assert from 'node:assert/strict';
-import {execFile} from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
-import os from 'node:os';
 import path from 'node:path';
-import {promisify} from 'node:util';
-import zlib from 'node:zlib';
 import puppeteer from 'puppeteer-core';
+import {createSiteServer} from './serve.mjs';
+import * as h from './helpers.mjs';
+import {assertSamePicture, canvasPicture, chromium, decodePng, fromRgba, hardKeysOn, kStoreKey, kWebStore, pagePoint,
+  readPageFile, runDesktop, site, sleep, tap, waitForChange, waitForFirstFrame, waitForPicture, waitForStill,
+  waitForStorage, work, writePageFile, kScreens, kSizes, kStartEasy, forScreen} from './helpers.mjs';
 
-const site = path.resolve(process.env.MELVORIA_SITE || 'build-web');
-const desktop = path.resolve(process.env.MELVORIA_DESKTOP || 'build/melvoria');
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
-const work = fs.mkdtempSync(path.join(os.tmpdir(), 'melvoria-web-test-'));
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+// ---- the page, served on the loopback (tools/web/serve.mjs) ------------------------
 
-// ---- the page, served on the loopback ----------------------------------------
-
-const kSiteFiles = {
-  'index.html': 'text/html; charset=utf-8',
-  'melvoria.js': 'text/javascript',
-  'melvoria.wasm': 'application/wasm',
-  'melvoria.data': 'application/octet-stream',
-};
 let server;
 let origin;
 let browser;
 
 before(async () => {
-  server = http.createServer((request, response) => {
-    const name = new URL(request.url, 'http://x').pathname.slice(1) || 'index.html';
-    if (!(name in kSiteFiles)) {
-      response.writeHead(404).end();
-      return;
-    }
-    fs.readFile(path.join(site, name), (error, data) => {
-      if (error) return response.writeHead(500).end();
-      response.writeHead(200, {'Content-Type': kSiteFiles[name], 'Cache-Control': 'no-store'}).end(data);
-    });
-  });
+  server = createSiteServer(site);
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   origin = `http://127.0.0.1:${server.address().port}`;
   browser = await puppeteer.launch({
@@ -104,128 +82,9 @@ function instrument() {
     }
   };
 }
-
-async function openPage(context, query = {}, viewport = {width: 800, height: 720}) {
-  const page = await context.newPage();
-  await page.setViewport(viewport);
-  await page.evaluateOnNewDocument(instrument);
-  const errors = [];
-  page.on('console', (m) => {
-    if (m.type() === 'error') errors.push(m.text());
-  });
-  page.on('pageerror', (e) => errors.push(e.message));
-  page.errors = errors;
-  const params = new URLSearchParams(query).toString();
-  await page.goto(`${origin}/index.html${params ? '?' + params : ''}`);
-  return page;
-}
-
-// A scripted run in a page: waits for the program to end, then returns the
-// exit code and the files the script wrote under /page.
-async function runPage(context, script, screen, files) {
-  const page = await openPage(context, {screen, script: script.replaceAll('$D', '/page')});
-  await page.waitForFunction(() => window.melvoriaExitCode !== undefined, {timeout: 120000});
-  const result = await page.evaluate((names) => {
-    const read = {};
-    for (const name of names) {
-      const bytes = Module.FS.readFile(name);
-      let text = '';
-      for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-      read[name] = btoa(text);
-    }
-    return {code: window.melvoriaExitCode, files: read};
-  }, files.map((f) => f.replaceAll('$D', '/page')));
-  const out = {code: result.code, page, files: {}};
-  for (const f of files) out.files[f] = Buffer.from(result.files[f.replaceAll('$D', '/page')], 'base64');
-  return out;
-}
-
-// ---- the desktop program -------------------------------------------------------
-
-const runFile = promisify(execFile);
-
-// Runs the desktop program on a script in its own folder (kept between runs
-// of the same folder, as its data folder is). Returns the files asked for.
-async function runDesktop(folder, script, screen, files) {
-  fs.mkdirSync(folder, {recursive: true});
-  const scriptFile = path.join(folder, 'run.script');
-  fs.writeFileSync(scriptFile, script.replaceAll('$D', folder));
-  const env = {...process.env, MELVORIA_SCRIPT: scriptFile, MELVORIA_SCREEN: screen,
-    MELVORIA_DATA_DIR: path.join(folder, 'data'), MELVORIA_RUNTIME_DIR: path.join(folder, 'run'),
-    SDL_AUDIODRIVER: 'dummy', SDL_VIDEODRIVER: 'dummy'};
-  delete env.MELVORIA_HEADLESS;
-  delete env.MELVORIA_DPI;
-  await runFile(desktop, [], {env, timeout: 120000});
-  const out = {};
-  for (const f of files) out[f] = fs.readFileSync(f.replaceAll('$D', folder));
-  return out;
-}
-
-// ---- pictures ------------------------------------------------------------------
-
-// Decodes the screenshots' PNG (8-bit RGB or RGBA, not interlaced) to RGB.
-function decodePng(buffer) {
-  assert.equal(buffer.subarray(1, 4).toString('latin1'), 'PNG');
-  let width = 0, height = 0, channels = 3;
-  const idat = [];
-  for (let at = 8; at < buffer.length;) {
-    const length = buffer.readUInt32BE(at);
-    const type = buffer.subarray(at + 4, at + 8).toString('latin1');
-    const body = buffer.subarray(at + 8, at + 8 + length);
-    if (type === 'IHDR') {
-      width = body.readUInt32BE(0);
-      height = body.readUInt32BE(4);
-      assert.equal(body[8], 8, 'bit depth');
-      channels = {2: 3, 6: 4}[body[9]];
-      assert.ok(channels, 'colour type');
-      assert.equal(body[12], 0, 'interlace');
-    }
-    if (type === 'IDAT') idat.push(body);
-    at += 12 + length;
-  }
-  const raw = zlib.inflateSync(Buffer.concat(idat));
-  const stride = width * channels;
-  const pixels = Buffer.alloc(stride * height);
-  for (let y = 0; y < height; y++) {
-    const filter = raw[y * (stride + 1)];
-    const line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
-    for (let x = 0; x < stride; x++) {
-      const a = x >= channels ? pixels[y * stride + x - channels] : 0;
-      const b = y > 0 ? pixels[(y - 1) * stride + x] : 0;
-      const c = x >= channels && y > 0 ? pixels[(y - 1) * stride + x - channels] : 0;
-      const p = a + b - c;
-      const pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
-      const predict = [0, a, b, (a + b) >> 1, pa <= pb && pa <= pc ? a : pb <= pc ? b : c][filter];
-      assert.ok(predict !== undefined, `filter ${filter}`);
-      pixels[y * stride + x] = (line[x] + predict) & 255;
-    }
-  }
-  const rgb = Buffer.alloc(width * height * 3);
-  for (let i = 0; i < width * height; i++) pixels.copy(rgb, i * 3, i * channels, i * channels + 3);
-  return {width, height, rgb};
-}
-
-function fromRgba(width, height, rgba) {
-  const rgb = Buffer.alloc(width * height * 3);
-  for (let i = 0; i < width * height; i++) {
-    rgb[i * 3] = rgba[i * 4];
-    rgb[i * 3 + 1] = rgba[i * 4 + 1];
-    rgb[i * 3 + 2] = rgba[i * 4 + 2];
-  }
-  return {width, height, rgb};
-}
-
-// The device's pixels as the page shows them: the canvas, one for one.
-async function canvasPicture(page) {
-  const {width, height, data} = await page.evaluate(() => {
-    const canvas = document.getElementById('canvas');
-    const pixels = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
-    let text = '';
-    for (let i = 0; i < pixels.length; i += 0x8000) text += String.fromCharCode.apply(null, pixels.subarray(i, i + 0x8000));
-    return {width: canvas.width, height: canvas.height, data: btoa(text)};
-  });
-  return fromRgba(width, height, Buffer.from(data, 'base64'));
-}
+// The page with the watch installed, and a scripted run in one.
+const openPage = (context, query, viewport) => h.openPage(context, origin, query, viewport, instrument);
+const runPage = (context, script, screen, files) => h.runPage(context, origin, script, screen, files, instrument);
 
 async function firstFramePicture(page) {
   const {width, height, data} = await page.evaluate(() => {
@@ -237,91 +96,9 @@ async function firstFramePicture(page) {
   return fromRgba(width, height, Buffer.from(data, 'base64'));
 }
 
-function differingPixels(a, b) {
-  assert.deepEqual([a.width, a.height], [b.width, b.height], 'picture size');
-  let n = 0;
-  for (let i = 0; i < a.rgb.length; i += 3) {
-    if (a.rgb[i] !== b.rgb[i] || a.rgb[i + 1] !== b.rgb[i + 1] || a.rgb[i + 2] !== b.rgb[i + 2]) n++;
-  }
-  return n;
-}
-
-function assertSamePicture(web, reference, what) {
-  const n = differingPixels(web, reference);
-  if (n) {
-    const name = what.replace(/[^a-z0-9]+/gi, '-');
-    fs.writeFileSync(path.join(process.env.MELVORIA_TEST_KEEP || work, `${name}-web.rgb`), web.rgb);
-  }
-  assert.equal(n, 0, `${what}: ${n} of ${web.width * web.height} pixels differ from the desktop program's`);
-}
-
-// ---- input ----------------------------------------------------------------------
-
-// Where a device pixel lies on the page.
-async function pagePoint(page, x, y) {
-  return page.evaluate((x, y) => {
-    const canvas = document.getElementById('canvas');
-    const r = canvas.getBoundingClientRect();
-    return {x: r.left + (x + 0.5) * r.width / canvas.width, y: r.top + (y + 0.5) * r.height / canvas.height};
-  }, x, y);
-}
-
-async function tap(page, x, y) {
-  const p = await pagePoint(page, x, y);
-  await page.mouse.click(p.x, p.y);
-}
-
-async function waitForFirstFrame(page) {
-  await page.waitForFunction(() => window.melvoriaFirstFrameMs !== undefined, {timeout: 60000});
-}
-
-// Waits until the canvas differs from `picture` (or the time runs out).
-async function waitForChange(page, picture, ms = 5000) {
-  for (const end = Date.now() + ms; Date.now() < end; await sleep(50)) {
-    const now = await canvasPicture(page);
-    if (now.width !== picture.width || differingPixels(now, picture) > 0) return now;
-  }
-  return null;
-}
-
 const kPhone = {width: 412, height: 915, deviceScaleFactor: 2.625, isMobile: true, hasTouch: true};
 
-// The stored game in a page's data folder, and in a desktop run's.
-const kStoreKey = 'registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria';
-const kWebStore = `/melvoria/${kStoreKey}`;
-
-async function waitForStorage(page) {
-  await page.waitForFunction(() => Module.storageSaves > 0 && !Module.storageBusy(), {timeout: 20000});
-}
-
-async function readPageFile(page, name) {
-  const text = await page.evaluate((name) => {
-    const bytes = Module.FS.readFile(name);
-    let t = '';
-    for (let i = 0; i < bytes.length; i += 0x8000) t += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
-    return btoa(t);
-  }, name);
-  return Buffer.from(text, 'base64');
-}
-
 // ---- the tests ----------------------------------------------------------------------
-
-// Scripts in the large screen's coordinates ($D: the run's folder); halved for
-// the small screen. Menu items: Easy 333, Hard 389; the Help popup's OK at
-// (405, 513); the play screen's exit box at (395, 40), SPIN ALL at (374, 575).
-const kStartEasy = 'wait 500\ntap 240 333\nwait 500\ntap 405 513\nwait 3000\n';
-const kScreens = [
-  {name: 'main menu', script: 'wait 1000\n'},
-  {name: 'help and its demonstration', script: 'wait 500\ntap 240 333\nwait 9000\n'},
-  {name: 'play', script: kStartEasy + 'down 200 250\nmove 200 300\nmove 200 340\nup 200 340\nwait 1500\ntap 374 575\nwait 6000\n'},
-  {name: 'exit question', script: kStartEasy + 'tap 395 40\nwait 300\n'},
-];
-const kSizes = ['480x640', '240x320'];
-
-function forScreen(script, screen) {
-  if (screen !== '240x320') return script;
-  return script.replace(/^(tap|down|move|up) (\d+) (\d+)$/gm, (_, verb, x, y) => `${verb} ${x >> 1} ${y >> 1}`);
-}
 
 describe('scripted runs give the desktop program\'s screens', () => {
   for (const screen of kSizes) {
@@ -387,7 +164,7 @@ describe('the page as a player meets it', () => {
     }
   });
 
-  test('the full-screen button and F11 switch full screen, and the game sees neither', async () => {
+  test('the full-screen button and F11 switch full screen', async () => {
     const context = await browser.createBrowserContext();
     try {
       const page = await openPage(context);
@@ -397,8 +174,55 @@ describe('the page as a player meets it', () => {
       await page.waitForFunction(() => document.fullscreenElement !== null, {timeout: 5000});
       await page.keyboard.press('F11');
       await page.waitForFunction(() => document.fullscreenElement === null, {timeout: 5000});
-      await sleep(300);
-      assertSamePicture(await canvasPicture(page), menu, 'the menu after full screen and back');
+      await waitForPicture(page, menu, 'the menu after full screen and back');
+      assert.deepEqual(page.errors, []);
+    } finally {
+      await context.close();
+    }
+  });
+
+  // With the hard keys on, the game acts on a key's release: Enter's starts the
+  // marked mode. The page's own shortcuts must keep both halves of their key,
+  // whichever key is let go first. Each case ends with Down, which marks the
+  // next mode: a leaked Enter would have started a game first.
+  test('the page\'s own keys never reach the game, whichever key is let go first', async () => {
+    const screen = '480x640';
+    const folder = path.join(work, 'page-keys');
+    await runDesktop(folder, 'wait 500\ntap 462 16\n', screen, []);  // the records, stored by the close box
+    const record = path.join(folder, 'data', kStoreKey, 'GameStatus');
+    fs.writeFileSync(record, hardKeysOn(fs.readFileSync(record)));
+    const marked = await runDesktop(folder, 'wait 500\n' + [1, 2, 3, 4].map((n) =>
+      `${n === 4 ? 'rotate\nwait 300\nrotate\nwait 300\n' : ''}key down\nwait 100\nshot $D/down${n}.png\n`).join(''),
+    screen, [1, 2, 3, 4].map((n) => `$D/down${n}.png`));
+    const down = (n) => decodePng(marked[`$D/down${n}.png`]);
+
+    const context = await browser.createBrowserContext();
+    try {
+      const first = await runPage(context, 'wait 500\ntap 462 16\n', screen, []);
+      await waitForStorage(first.page);
+      await writePageFile(first.page, `${kWebStore}/GameStatus`, hardKeysOn(await readPageFile(first.page, `${kWebStore}/GameStatus`)));
+      await first.page.close();
+
+      const page = await openPage(context, {screen});
+      await waitForFirstFrame(page);
+      await page.keyboard.press('ArrowDown');
+      await waitForPicture(page, down(1), 'Down marks the first mode');
+      const fullScreen = (on) => page.waitForFunction((on) => (document.fullscreenElement !== null) === on, {timeout: 5000}, on);
+      const width = (w) => page.waitForFunction((w) => document.getElementById('canvas').width === w, {timeout: 5000}, w);
+      const cases = [
+        {keys: ['Alt', 'Enter'], order: ['Enter', 'Alt'], then: () => fullScreen(true), mark: 2},
+        {keys: ['Alt', 'Enter'], order: ['Alt', 'Enter'], then: () => fullScreen(false), mark: 3},
+        {keys: ['Control', 'r'], order: ['Control', 'r'], then: () => width(640)},  // turned: Down waits
+        {keys: ['Control', 'r'], order: ['r', 'Control'], then: () => width(480), mark: 4},
+      ];
+      for (const c of cases) {
+        for (const k of c.keys) await page.keyboard.down(k);
+        for (const k of c.order) await page.keyboard.up(k);
+        await c.then();
+        if (!c.mark) continue;
+        await page.keyboard.press('ArrowDown');
+        await waitForPicture(page, down(c.mark), `${c.keys.join('+')} with ${c.order[0]} let go first, then Down`);
+      }
       assert.deepEqual(page.errors, []);
     } finally {
       await context.close();
@@ -438,21 +262,22 @@ describe('the page as a player meets it', () => {
       const page = await openPage(context);
       await waitForFirstFrame(page);
       const menu = await canvasPicture(page);
-      await tap(page, 240, 333);
-      await sleep(500);
-      await tap(page, 405, 513);
-      await sleep(1000);
+      await tap(page, 240, 333);  // EASY GAME: the Help popup
+      const help = await waitForChange(page, menu);
+      assert.ok(help, 'the tap on EASY GAME changed nothing');
+      await tap(page, 405, 513);  // its OK: the play screen
+      assert.ok(await waitForChange(page, help), 'the tap on OK changed nothing');
+      const board = await waitForStill(page);
       await tap(page, 395, 40);  // the exit box: "leave the game?"
-      await sleep(500);
+      assert.ok(await waitForChange(page, board), 'the exit box did not open');
       await page.keyboard.press('Enter');  // Yes
       await page.waitForFunction(() => window.melvoriaExitCode !== undefined, {timeout: 10000});
-      await page.waitForFunction(() => Module.storageSaves > 0 && !Module.storageBusy(), {timeout: 10000});
+      await waitForStorage(page);
       assert.deepEqual(page.errors, []);
 
       await page.reload();
       await waitForFirstFrame(page);
-      const resumed = await firstFramePicture(page);
-      assert.ok(differingPixels(resumed, menu) > resumed.width * resumed.height / 2, 'the reload shows the main menu');
+      assertSamePicture(await firstFramePicture(page), board, 'the reload\'s first frame: the game left');
       assert.deepEqual(page.errors, []);
     } finally {
       await context.close();
@@ -512,19 +337,16 @@ describe('stored games and settings', () => {
       const made = await runDesktop(folder, makeHard, screen, [`$D/data/${kStoreKey}/GameStatus`]);
       fs.writeFileSync(path.join(folder, 'data', kStoreKey, 'GameStatus'), dying(made[`$D/data/${kStoreKey}/GameStatus`]));
       // OK, the table; a tap leaves it for the menu, whose close box stores the tables.
-      const entered = await runDesktop(folder, 'wait 3400\n' + 'key backspace\n'.repeat(12) + `type ${name}\n` +
-        'tap 140 366\nwait 1000\nshot $D/table.png\ntap 240 200\nwait 300\ntap 460 16\n', screen,
-        ['$D/table.png', `$D/data/${kStoreKey}/PrefsHard`]);
+      const entered = await runDesktop(folder, 'wait 3400\nshot $D/namebox.png\n' + 'key backspace\n'.repeat(12) +
+        `type ${name}\n` + 'tap 140 366\nwait 1000\nshot $D/table.png\ntap 240 200\nwait 300\nshot $D/menu.png\ntap 460 16\n',
+        screen, ['$D/namebox.png', '$D/table.png', '$D/menu.png', `$D/data/${kStoreKey}/PrefsHard`]);
 
       const context = await browser.createBrowserContext();
       try {
         const first = await runPage(context, makeHard, screen, []);
         await waitForStorage(first.page);
         const bytes = await readPageFile(first.page, `${kWebStore}/GameStatus`);
-        await first.page.evaluate(async (file, data) => {
-          Module.FS.writeFile(file, Uint8Array.from(atob(data), (c) => c.charCodeAt(0)));
-          await new Promise((resolve, reject) => Module.FS.syncfs(false, (e) => (e ? reject(e) : resolve())));
-        }, `${kWebStore}/GameStatus`, dying(bytes).toString('base64'));
+        await writePageFile(first.page, `${kWebStore}/GameStatus`, dying(bytes));
         await first.page.close();
 
         const phone = how === 'phone';
@@ -535,7 +357,8 @@ describe('stored games and settings', () => {
           await page.touchscreen.tap(p.x, p.y);
         };
         await waitForFirstFrame(page);
-        await sleep(4500);  // GAME OVER, then the name box
+        // GAME OVER, then the name box (its caret blinks: one of its looks matches).
+        await waitForPicture(page, decodePng(entered['$D/namebox.png']), 'the name box', 20000);
         if (phone) {
           await press(240, 302);  // a tap on the name box brings the on-screen keyboard
           assert.equal(await page.evaluate(() => document.activeElement.id), 'typing', 'no field for the keyboard');
@@ -548,10 +371,9 @@ describe('stored games and settings', () => {
           for (const c of name) await input.send('Input.dispatchKeyEvent', {type: 'char', text: c});
         }
         await press(140, 366);  // OK
-        await sleep(1000);
-        assertSamePicture(await canvasPicture(page), decodePng(entered['$D/table.png']), 'the table with the name');
+        await waitForPicture(page, decodePng(entered['$D/table.png']), 'the table with the name');
         await press(240, 200);
-        await sleep(300);
+        await waitForPicture(page, decodePng(entered['$D/menu.png']), 'the menu after the table');
         await press(460, 16);
         await page.waitForFunction(() => window.melvoriaExitCode !== undefined, {timeout: 10000});
         await waitForStorage(page);

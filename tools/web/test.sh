@@ -20,12 +20,12 @@ fi
 "$here/build.sh"
 
 mkdir -p "$out/test"
-cp "$root/web/package.json" "$root/web/package-lock.json" "$root/web/web_test.mjs" "$out/test/"
+cp "$root/web/package.json" "$root/web/package-lock.json" "$root/web/"*.mjs "$root/tools/web/serve.mjs" "$out/test/"
 # Installed again only when the lock file changed.
 if ! cmp -s "$root/web/package-lock.json" "$out/test/node_modules/.installed-lock.json" 2>/dev/null; then
   (cd "$out/test" && npm ci --no-audit --no-fund --loglevel=error)
   cp "$root/web/package-lock.json" "$out/test/node_modules/.installed-lock.json"
 fi
 cd "$out/test"
-MELVORIA_SITE="$out" MELVORIA_DESKTOP="$desktop" CHROMIUM=/usr/bin/chromium \
-  node --test --test-concurrency=1 --test-reporter=spec web_test.mjs
+MELVORIA_SITE="$out" MELVORIA_SOURCE="$root" MELVORIA_DESKTOP="$desktop" CHROMIUM=/usr/bin/chromium FIREFOX=/usr/bin/firefox-esr \
+  node --test --test-concurrency=1 --test-reporter=spec web_test.mjs site_test.mjs

@@ -9,6 +9,7 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <vector>
@@ -79,6 +80,7 @@ struct Page {
   std::int64_t lastPresent = -1000;
   int pageLandscape = -1;  // as last seen; a change turns the device
   frame::Shown shown;      // what the canvas shows
+  std::array<bool, SDL_NUM_SCANCODES> pageKeys{};  // pressed as one of the page's own keys
   std::vector<std::uint8_t> rgba;
 };
 Page g_page;
@@ -115,21 +117,31 @@ void HandleEvent(const SDL_Event& e) {
     case SDL_MOUSEBUTTONUP:
       if (e.button.button == SDL_BUTTON_LEFT) QueueInput({InputEvent::Up, e.button.x, e.button.y, 0});
       break;
-    case SDL_KEYDOWN:
-      if (PageKey(e.key.keysym)) {
-        if (e.key.repeat) break;
+    case SDL_KEYDOWN: {
+      SDL_Scancode sc = e.key.keysym.scancode;
+      // A held key's repeats go where its press went.
+      if (!e.key.repeat) g_page.pageKeys[sc] = PageKey(e.key.keysym);
+      if (!g_page.pageKeys[sc]) {
+        if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
+      } else if (!e.key.repeat) {
         if (e.key.keysym.sym == SDLK_r)
           TurnFromDesktop();
         else
           web_toggle_fullscreen();
+      }
+      break;
+    }
+    case SDL_KEYUP: {
+      // The release of a key the page took is the page's too, whatever
+      // modifiers are still held (the game acts on releases).
+      SDL_Scancode sc = e.key.keysym.scancode;
+      if (g_page.pageKeys[sc]) {
+        g_page.pageKeys[sc] = false;
         break;
       }
-      if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
-      break;
-    case SDL_KEYUP:
-      if (PageKey(e.key.keysym)) break;
       if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
       break;
+    }
     case SDL_TEXTINPUT:
       QueueTypedText(e.text.text);
       break;
