@@ -1,5 +1,7 @@
-// One copy per data folder does not apply in a browser: every page is the
-// only copy there is, and nothing can ask another page to come to the front.
+// One copy per page: the page (pre.js) holds the Web Lock named for its folder
+// before the program starts, and starts it only once the lock is its own, so
+// a program that runs is always the only copy. A second tab asks the first to
+// hand the game over through the page, not through the device.
 #include "platform/single_instance.h"
 
 namespace ce {
