@@ -28,4 +28,4 @@ if ! cmp -s "$root/web/package-lock.json" "$out/test/node_modules/.installed-loc
 fi
 cd "$out/test"
 MELVORIA_SITE="$out" MELVORIA_SOURCE="$root" MELVORIA_DESKTOP="$desktop" CHROMIUM=/usr/bin/chromium FIREFOX=/usr/bin/firefox-esr \
-  node --test --test-concurrency=1 --test-reporter=spec web_test.mjs site_test.mjs
+  node --test --test-concurrency=1 --test-reporter=spec web_test.mjs storage_test.mjs site_test.mjs
