@@ -80,6 +80,13 @@ sleep 2
 [ "$(frames)" = "$before" ] || fail "the still board presented $(($(frames) - before)) frames in 2 s"
 kill -TERM "$pid"
 wait_end "SIGTERM in a game"
+# SIGTERM stored the game it ended: an Easy one (mode 1 at byte 48).
+python3 - "$MELVORIA_DATA_DIR/registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria/GameStatus" <<'EOF' ||
+import struct, sys
+mode, = struct.unpack_from("<i", open(sys.argv[1], "rb").read(), 48)
+sys.exit(0 if mode == 1 else f"the stored game is of mode {mode}")
+EOF
+  fail "the still board was not an Easy game"
 # A Hard game, whose life meter drains: frames while it is seen, none while
 # minimised.
 records_again
