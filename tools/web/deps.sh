@@ -20,7 +20,8 @@ web_install_tools >&2
 web_enable_sources >&2
 
 sources="zlib freetype libsdl2 libsdl2-ttf"
-key_text="$(emcc --version | head -1)"
+# (sed reads the whole answer: head would leave emcc a closed pipe, which pipefail makes an error)
+key_text="$(emcc --version | sed -n 1p)"
 for s in $sources; do
   v=$(web_source_version "$s")
   [ -n "$v" ] || { echo "deps.sh: no source package $s" >&2; exit 1; }
