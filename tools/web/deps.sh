@@ -31,6 +31,10 @@ key_text="$key_text $(cat "$here/deps.sh" "$here/freetype-dda.patch" | sha256sum
 key=$(echo "$key_text" | sha256sum | cut -c1-16)
 cache=${MELVORIA_WEB_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/melvoria/web-deps}
 prefix=$cache/$key
+# One build at a time: a second waits for the first and then finds its libraries.
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
+flock 9
 
 if [ ! -f "$prefix/done" ]; then
   echo "Building the browser libraries into $prefix ($key_text)" >&2
