@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "platform/device.h"
-#include "platform/internal.h"
+#include "device/internal.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "app/startup.h"
 #include "game/state.h"
 #include "platform/host.h"
-#include "platform/session.h"
-#include "platform/wm.h"
+#include "session/session.h"
+#include "device/world.h"
 #include "render/draw.h"
 #include "store/game_status.h"
 

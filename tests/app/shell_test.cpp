@@ -20,7 +20,7 @@
 #include "game/state.h"
 #include "platform/device.h"
 #include "platform/host.h"
-#include "platform/wm.h"
+#include "device/world.h"
 #include "render/draw.h"
 #include "render/scale.h"
 #include "screens/menu_layout.h"

@@ -1,7 +1,7 @@
 // The desktop window's picture: where the device screen lies at each window
 // size, pointer positions mapped back, scaling, and finding what changed; and
 // the frame path itself in a window of SDL's dummy driver.
-#include "platform/frame.h"
+#include "present/frame.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 #include "platform/device.h"
 #include "platform/host.h"
-#include "platform/internal.h"
+#include "device/internal.h"
 
 using namespace ce;
 

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "platform/device.h"
-#include "platform/internal.h"
+#include "device/internal.h"
 
 namespace ce {
 namespace {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/session.h"
+#include "session/session.h"
 #include "scoped_env.h"
 
 using namespace ce;

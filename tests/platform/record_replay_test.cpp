@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "platform/host.h"
-#include "platform/session.h"
-#include "platform/wm.h"
+#include "session/session.h"
+#include "device/world.h"
 
 namespace ce {
 bool LoadScript(const std::string& path, std::string* error);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/device.h"
-#include "platform/resource_pack.h"
+#include "device/resource_pack.h"
 
 using namespace ce;
 

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/single_instance.h"
+#include "desktop/single_instance.h"
 #include "scoped_env.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "platform/saves_file.h"
+#include "device/saves_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/scoped_env.h"
-#include "platform/single_instance.h"
+#include "desktop/single_instance.h"
 
 namespace fs = std::filesystem;
 using ce::saves::Value;

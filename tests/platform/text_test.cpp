@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/device.h"
-#include "platform/internal.h"
+#include "device/internal.h"
 
 namespace ce {
 namespace {

@@ -1,6 +1,6 @@
 // The one UTF-8 / UTF-16 converter: well-formed text both ways, and a table of
 // malformed inputs with what each becomes.
-#include "platform/utf.h"
+#include "common/utf.h"
 
 #include <gtest/gtest.h>
 

@@ -17,7 +17,7 @@
 
 #include "platform/device.h"
 #include "platform/host.h"
-#include "platform/internal.h"
+#include "device/internal.h"
 #include "platform/scoped_env.h"
 
 using namespace ce;

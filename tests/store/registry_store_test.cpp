@@ -24,7 +24,7 @@
 #include "game/state.h"
 #include "platform/device.h"
 #include "platform/host.h"
-#include "platform/wm.h"
+#include "device/world.h"
 #include "render/scale.h"
 #include "store/game_status.h"
 #include "store/hiscores.h"

@@ -1,0 +1,305 @@
+// The browser page as the desktop: the device's screen drawn on the page's
+// canvas, and the page's input as the stylus, the hard keys and typing.
+//
+// A page must return to the browser to get anything done, so the program's
+// waits (GetMessageW with nothing to do) do: the code is built with Asyncify,
+// and a wait awaits a promise that the next timer's setTimeout or the next
+// input event resolves. An idle page runs no code at all.
+#include <SDL.h>
+#include <emscripten.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "present/frame.h"
+#include "session/session.h"
+#include "common/utf.h"
+#include "device/world.h"
+
+namespace ce {
+
+namespace {
+
+// The browser's side of the wait. Module.wakeDevice (the page's pre-js) ends
+// the running wait; an event that lands while the program runs (not waiting)
+// is remembered, so the next wait returns at once.
+// (The JavaScript below is kept from the C++ formatter, which would break it.)
+// clang-format off
+EM_JS(void, web_wake, (), { Module.wakeDevice(); });
+EM_JS(int, web_take_pending, (), {
+  const pending = !!Module.melvoriaPending;
+  Module.melvoriaPending = false;
+  return pending;
+});
+EM_ASYNC_JS(void, web_wait, (int timeoutMs), {
+  await new Promise((resolve) => {
+    const timer = timeoutMs >= 0 ? setTimeout(wake, timeoutMs) : null;
+    function wake() {
+      if (timer !== null) clearTimeout(timer);
+      Module.melvoriaWaiter = null;
+      resolve();
+    }
+    Module.melvoriaWaiter = wake;
+  });
+});
+
+// Pixels as RGBA bytes into the canvas at (x, y).
+EM_JS(void, web_put_pixels, (const std::uint8_t* rgba, int x, int y, int w, int h), {
+  const canvas = Module.canvas;
+  if (!Module.melvoriaContext || Module.melvoriaContext.canvas !== canvas)
+    Module.melvoriaContext = canvas.getContext('2d', {alpha: false});
+  const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, w * h * 4);
+  Module.melvoriaContext.putImageData(new ImageData(bytes, w, h), x, y);
+  if (Module.onScreenShown) Module.onScreenShown();
+});
+
+// The page's orientation as the device should follow it: 1 landscape,
+// 0 portrait, -1 no opinion (a desktop browser: its window is no handheld).
+EM_JS(int, web_page_landscape, (), {
+  const v = Module.melvoriaLandscape;
+  return v === true ? 1 : v === false ? 0 : -1;
+});
+EM_JS(void, web_toggle_fullscreen, (), {
+  if (Module.toggleFullscreen) Module.toggleFullscreen();
+});
+
+// A phone shows its on-screen keyboard only for a text field of the page:
+// while the device's edit box is on screen, the page keeps one ready.
+EM_JS(void, web_text_entry, (int on), {
+  if (Module.setTextEntry) Module.setTextEntry(!!on);
+});
+// clang-format on
+
+struct Page {
+  SDL_Window* window = nullptr;
+  bool hidden = false;
+  bool textEntry = false;
+  std::int64_t lastPresent = -1000;
+  int pageLandscape = -1;  // as last seen; a change turns the device
+  frame::Shown shown;      // what the canvas shows
+  std::array<bool, SDL_NUM_SCANCODES> pageKeys{};  // pressed as one of the page's own keys
+  std::vector<std::uint8_t> rgba;
+};
+Page g_page;
+constexpr int kFrameMs = 16;
+
+
+// The keys the page itself uses, as the desktop window does: F11 and
+// Alt+Enter (full screen), Ctrl+R (turns the device).
+bool PageKey(const SDL_Keysym& key) {
+  if (key.sym == SDLK_F11) return true;
+  if ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT)) return true;
+  return key.sym == SDLK_r && (key.mod & KMOD_CTRL);
+}
+
+void HandleEvent(const SDL_Event& e) {
+  Surface& screen = ScreenSurface();
+  switch (e.type) {
+    case SDL_WINDOWEVENT:
+      if (e.window.event == SDL_WINDOWEVENT_HIDDEN) {
+        g_page.hidden = true;
+      } else if (e.window.event == SDL_WINDOWEVENT_SHOWN) {
+        g_page.hidden = false;
+        W().screenDirty = true;
+      }
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+      if (e.button.button == SDL_BUTTON_LEFT && e.button.x >= 0 && e.button.y >= 0 &&
+          e.button.x < screen.width && e.button.y < screen.height)
+        QueueInput({InputEvent::Down, e.button.x, e.button.y, 0});
+      break;
+    case SDL_MOUSEMOTION:
+      if (e.motion.state & SDL_BUTTON_LMASK) QueueInput({InputEvent::Move, e.motion.x, e.motion.y, 0});
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (e.button.button == SDL_BUTTON_LEFT) QueueInput({InputEvent::Up, e.button.x, e.button.y, 0});
+      break;
+    case SDL_KEYDOWN: {
+      SDL_Scancode sc = e.key.keysym.scancode;
+      // A held key's repeats go where its press went.
+      if (!e.key.repeat) g_page.pageKeys[sc] = PageKey(e.key.keysym);
+      if (!g_page.pageKeys[sc]) {
+        if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
+      } else if (!e.key.repeat) {
+        if (e.key.keysym.sym == SDLK_r)
+          TurnFromDesktop();
+        else
+          web_toggle_fullscreen();
+      }
+      break;
+    }
+    case SDL_KEYUP: {
+      // The release of a key the page took is the page's too, whatever
+      // modifiers are still held (the game acts on releases).
+      SDL_Scancode sc = e.key.keysym.scancode;
+      if (g_page.pageKeys[sc]) {
+        g_page.pageKeys[sc] = false;
+        break;
+      }
+      if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
+      break;
+    }
+    case SDL_TEXTINPUT:
+      QueueTypedText(e.text.text);
+      break;
+    default:
+      PadEvent(e);  // game pads, through the browser's gamepad interface
+      break;
+  }
+}
+
+void PollEvents() {
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) HandleEvent(e);
+}
+
+// Called as the page's event handlers queue each event. SDL's own marker of
+// a poll is no news: waking for it would never let the page sleep.
+int SDLCALL WakeOnEvent(void*, SDL_Event* e) {
+  if (e->type != SDL_POLLSENTINEL) web_wake();
+  return 0;
+}
+
+// Typed characters go to the edit box on screen (window.cpp), wherever the
+// focus is.
+void FollowTextEntry() {
+  bool editing = false;
+  for (const Window* w : W().live) {
+    if (w->kind != ControlKind::Edit || w->destroyed) continue;
+    bool shown = true;
+    for (const Window* p = w; p && shown; p = p->parent) shown = p->visible;
+    editing |= shown;
+  }
+  if (editing == g_page.textEntry) return;
+  g_page.textEntry = editing;
+  web_text_entry(editing ? 1 : 0);
+}
+
+// The device follows the page when a phone or tablet turns.
+void FollowPageOrientation() {
+  int landscape = web_page_landscape();
+  if (landscape < 0 || landscape == g_page.pageLandscape) return;
+  g_page.pageLandscape = landscape;
+  Surface& screen = ScreenSurface();
+  if ((screen.width > screen.height) != (landscape == 1)) TurnFromDesktop();
+}
+
+// Sends the parts of the screen that differ from what the canvas shows (the
+// desktop window's own reckoning of them, frame.h).
+void Present() {
+  Surface& screen = ScreenSurface();
+  W().screenDirty = false;
+  g_page.lastPresent = RealClockMs();
+  for (const RECT& r : g_page.shown.Take(screen, ScreenWrites().Take())) {
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    g_page.rgba.resize(std::size_t(w) * h * 4);
+    std::uint8_t* out = g_page.rgba.data();
+    for (int y = r.top; y < r.bottom; ++y) {
+      const std::uint32_t* row = screen.row(y);
+      for (int x = r.left; x < r.right; ++x) {
+        std::uint32_t p = row[x];  // 0x00RRGGBB
+        *out++ = std::uint8_t(p >> 16);
+        *out++ = std::uint8_t(p >> 8);
+        *out++ = std::uint8_t(p);
+        *out++ = 255;
+      }
+    }
+    web_put_pixels(g_page.rgba.data(), r.left, r.top, w, h);
+  }
+}
+
+}  // namespace
+
+
+bool DesktopProbe(std::string* error) {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    *error = SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+bool DesktopOpen(std::string* error) {
+  if (g_page.window || W().options.headless) return true;
+  // Our waits are the only places that return to the browser: SDL's own
+  // would let input land in the middle of a frame.
+  SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
+  SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
+  SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "1");  // the finger is the stylus
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    *error = SDL_GetError();
+    return false;
+  }
+  // The canvas holds the device's pixels one for one; the page scales it.
+  Surface& screen = ScreenSurface();
+  g_page.window = SDL_CreateWindow("Melvoria", 0, 0, screen.width, screen.height, 0);
+  if (!g_page.window) {
+    *error = SDL_GetError();
+    return false;
+  }
+  SDL_AddEventWatch(WakeOnEvent, nullptr);
+  SDL_StartTextInput();
+  DesktopInputOpen();
+  FollowPageOrientation();
+  W().screenDirty = true;
+  return true;
+}
+
+void DesktopClose() {
+  if (g_page.window) {
+    DesktopInputClose();
+    SDL_DelEventWatch(WakeOnEvent, nullptr);
+    SDL_DestroyWindow(g_page.window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  }
+  g_page = Page{};
+}
+
+void DesktopScreenResized() {
+  if (!g_page.window) return;
+  Surface& screen = ScreenSurface();
+  SDL_SetWindowSize(g_page.window, screen.width, screen.height);  // a new canvas size clears it
+  g_page.shown.Reset();
+  W().screenDirty = true;
+}
+
+void DesktopRaise() {}
+
+void RequestRaiseFromOtherThread() {}
+
+void DesktopPresentIfDue() {
+  if (!g_page.window) return;
+  PollEvents();
+  FollowPageOrientation();
+  FollowTextEntry();
+  if (W().screenDirty && !g_page.hidden && RealClockMs() - g_page.lastPresent >= kFrameMs) Present();
+}
+
+void DesktopWait(std::int64_t deadlineMs) {
+  std::int64_t until = deadlineMs;
+  if (g_page.window && W().screenDirty && !g_page.hidden) {
+    std::int64_t frame = g_page.lastPresent + kFrameMs;
+    if (until < 0 || frame < until) until = frame;
+  }
+  if (!web_take_pending()) {
+    std::int64_t now = RealClockMs();
+    web_wait(until < 0 ? -1 : int(std::max<std::int64_t>(0, until - now)));
+  }
+  DesktopPresentIfDue();
+}
+
+}  // namespace ce
+
+// What the page's text field takes from an on-screen keyboard, which gives
+// text and edits rather than keys: typed text, and the keys Backspace (8)
+// and Enter (13) pressed and released.
+extern "C" EMSCRIPTEN_KEEPALIVE void melvoria_type_text(const char* utf8) {
+  ce::QueueTypedText(utf8);
+}
+extern "C" EMSCRIPTEN_KEEPALIVE void melvoria_press_key(int vk) {
+  ce::QueueInput({ce::InputEvent::KeyDown, 0, 0, ce::UINT(vk)});
+  ce::QueueInput({ce::InputEvent::KeyUp, 0, 0, ce::UINT(vk)});
+}

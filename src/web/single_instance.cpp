@@ -1,0 +1,15 @@
+// One copy per page: the page (pre.js) holds the Web Lock named for its folder
+// before the program starts, and starts it only once the lock is its own, so
+// a program that runs is always the only copy. A second tab asks the first to
+// hand the game over through the page, not through the device.
+#include "desktop/single_instance.h"
+
+namespace ce {
+
+bool ClaimInstance(std::function<void()>) { return true; }
+
+bool AskRunningInstanceToActivate() { return false; }
+
+void ReleaseInstance() {}
+
+}  // namespace ce
