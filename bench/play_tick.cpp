@@ -24,6 +24,7 @@
 #include "platform/device.h"
 #include "present/frame.h"
 #include "platform/host.h"
+#include "desktop/desktop.h"
 #include "device/internal.h"
 #include "render/draw.h"
 #include "render/play_screen.h"

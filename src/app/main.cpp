@@ -15,3 +15,9 @@ int WinMain(ce::HINSTANCE instance, ce::HINSTANCE, ce::LPWSTR, int show) {
   ReleaseMainWindowIcon();
   return static_cast<int>(msg.wParam);
 }
+
+// Who the program is, for the device and its window (a second copy finds the
+// first by its main window's class).
+ce::host::ProgramIdentity ce::host::Program() {
+  return {kMainWindowClass, kMainWindowIcon};
+}

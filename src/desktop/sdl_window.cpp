@@ -15,15 +15,19 @@
 #include <mutex>
 #include <thread>
 
-#include "app/startup.h"  // the program's name and icon
-#include "present/frame.h"
-#include "session/session.h"
 #include "common/utf.h"
-#include "device/world.h"
+#include "desktop/desktop.h"
+#include "device/port.h"
+#include "input/input.h"
+#include "input/translate.h"
+#include "platform/host.h"
+#include "present/frame.h"
 
 namespace ce {
 
 namespace {
+bool PointerToDevice(int px, int py, int* x, int* y);
+
 struct Desktop {
   SDL_Window* window = nullptr;
   // A renderer only when SDL_RENDER_DRIVER names one (or the window's surface
@@ -46,9 +50,7 @@ struct Desktop {
   std::int64_t framesPresented = 0;
   int failDraws = 0;              // tests: draws that fail as a lost surface does
   std::FILE* frameLog = nullptr;  // MELVORIA_FRAME_LOG
-  // Keys pressed for the window itself, not yet released: none of their
-  // messages reaches the game.
-  std::array<bool, SDL_NUM_SCANCODES> windowKeys{};
+  input::Translator input{PointerToDevice};
 };
 Desktop g_desk;
 std::atomic<bool> g_raiseRequested{false};
@@ -60,9 +62,7 @@ constexpr Uint32 kNoEvent = Uint32(-1);
 std::atomic<Uint32> g_wakeEvent{kNoEvent};
 
 void SetIcon() {
-  const ResourceInfo* r = FindEmbedded(kMainWindowIcon, "ICON");
-  if (!r) return;
-  auto pic = DecodeBmp(r->data, r->size);
+  auto pic = ProgramIcon();
   if (!pic) return;
   SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, pic->width, pic->height, 32, SDL_PIXELFORMAT_ARGB8888);
   if (!s) return;
@@ -290,7 +290,7 @@ std::int64_t DrawToRenderer(const std::vector<RECT>& changed, bool whole) {
 // pixel changed. Returns the pixels sent, kDrawFailed when the draw failed.
 std::int64_t Frame() {
   Surface& screen = ScreenSurface();
-  W().screenDirty = false;
+  SetScreenDirty(false);
   g_desk.lastFrame = RealClockMs();
   std::vector<RECT> written = ScreenWrites().Take();
   WindowSizes(&g_desk.pixelW, &g_desk.pixelH, &g_desk.pointW, &g_desk.pointH);
@@ -330,29 +330,10 @@ void ToggleFullscreen() {
   g_desk.fullscreen = !g_desk.fullscreen;
   SDL_SetWindowFullscreen(g_desk.window, g_desk.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
   g_desk.whole = true;
-  W().screenDirty = true;
-}
-
-// The system closes the program: its main window is asked to close. Before
-// there is one (a question at start-up on screen) the program is ended by its
-// quit message, which also ends the message box's loop.
-void CloseProgram() {
-  if (HWND main = MainWindow())
-    PostMessageW(main, WM_CLOSE, 0, 0);
-  else
-    PostQuitMessage(0);
-}
-
-// Keys the desktop window uses itself: F11 and Alt+Enter (full screen), Ctrl+R
-// (turns the device).
-bool WindowKey(const SDL_Keysym& key) {
-  if (key.sym == SDLK_F11) return true;
-  if ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT)) return true;
-  return key.sym == SDLK_r && (key.mod & KMOD_CTRL);
+  SetScreenDirty(true);
 }
 
 void HandleEvent(const SDL_Event& e) {
-  int x = 0, y = 0;
   switch (e.type) {
     case SDL_QUIT:             // the last window closed
     case SDL_APP_TERMINATING:  // the session ends
@@ -372,55 +353,12 @@ void HandleEvent(const SDL_Event& e) {
                  e.window.event == SDL_WINDOWEVENT_RESTORED || e.window.event == SDL_WINDOWEVENT_MAXIMIZED) {
         // Back on screen, or its pixels lost: the next frame is whole.
         g_desk.whole = true;
-        W().screenDirty = true;
+        SetScreenDirty(true);
       }
-      break;
-    case SDL_MOUSEBUTTONDOWN:
-      if (e.button.button == SDL_BUTTON_LEFT && PointerToDevice(e.button.x, e.button.y, &x, &y))
-        QueueInput({InputEvent::Down, x, y, 0});
-      break;
-    case SDL_MOUSEMOTION:
-      if (e.motion.state & SDL_BUTTON_LMASK) {
-        PointerToDevice(e.motion.x, e.motion.y, &x, &y);
-        QueueInput({InputEvent::Move, x, y, 0});
-      }
-      break;
-    case SDL_MOUSEBUTTONUP:
-      if (e.button.button == SDL_BUTTON_LEFT) {
-        PointerToDevice(e.button.x, e.button.y, &x, &y);
-        QueueInput({InputEvent::Up, x, y, 0});
-      }
-      break;
-    case SDL_KEYDOWN: {
-      SDL_Scancode sc = e.key.keysym.scancode;
-      // A held key's repeats go where its press went.
-      if (!e.key.repeat) g_desk.windowKeys[sc] = WindowKey(e.key.keysym);
-      if (!g_desk.windowKeys[sc]) {
-        if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
-      } else if (!e.key.repeat) {
-        if (e.key.keysym.sym == SDLK_r)
-          TurnFromDesktop();  // turns the device
-        else
-          ToggleFullscreen();
-      }
-      break;
-    }
-    case SDL_KEYUP: {
-      // The release of a key the window took is the window's too, whatever
-      // modifiers are still held.
-      SDL_Scancode sc = e.key.keysym.scancode;
-      if (g_desk.windowKeys[sc]) {
-        g_desk.windowKeys[sc] = false;
-        break;
-      }
-      if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
-      break;
-    }
-    case SDL_TEXTINPUT:
-      QueueTypedText(e.text.text);
       break;
     default:
-      PadEvent(e);
+      // The stylus, keys, typing and pads; F11, Alt+Enter and Ctrl+R are the window's.
+      if (g_desk.input.Take(e) == input::HostAction::ToggleFullScreen) ToggleFullscreen();
       break;
   }
 }
@@ -453,7 +391,7 @@ bool DesktopFrameLogOpen(std::string* error) {
 }
 
 bool DesktopOpen(std::string* error) {
-  if (g_desk.window || W().options.headless) return true;
+  if (g_desk.window || host::CurrentOptions().headless) return true;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
   SDL_SetHint(SDL_HINT_VIDEO_HIGHDPI_DISABLED, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
@@ -470,7 +408,7 @@ bool DesktopOpen(std::string* error) {
   // full screen on a desktop no larger than the device screen.
   frame::Layout fit = WindowFit(0);
   g_desk.fullscreen = StartsFullScreen(0);
-  g_desk.window = SDL_CreateWindow(utf::ToUtf8(kMainWindowClass).c_str(), SDL_WINDOWPOS_CENTERED,
+  g_desk.window = SDL_CreateWindow(utf::ToUtf8(host::Program().windowClass).c_str(), SDL_WINDOWPOS_CENTERED,
                                    SDL_WINDOWPOS_CENTERED, fit.DestW(), fit.DestH(),
                                    SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_HIDDEN);
   if (!g_desk.window) {
@@ -503,7 +441,7 @@ bool DesktopOpen(std::string* error) {
   // Registered once: the listener thread may read it at any time.
   if (g_wakeEvent.load() == kNoEvent) g_wakeEvent = SDL_RegisterEvents(1);
   g_desk.whole = true;
-  W().screenDirty = true;
+  SetScreenDirty(true);
   return true;
 }
 
@@ -527,7 +465,7 @@ void DesktopScreenResized() {
   // Full screen, the window keeps the size and minimum it had.
   if (!g_desk.fullscreen) FitWindow();
   g_desk.whole = true;
-  W().screenDirty = true;
+  SetScreenDirty(true);
 }
 
 std::int64_t DesktopFrameNow() {
@@ -564,11 +502,11 @@ void DesktopPresentIfDue() {
   if (!g_desk.window) return;
   std::int64_t now = RealClockMs();
   if (now - g_desk.lastPoll >= kPollMs) PollEvents();
-  if (!W().screenDirty && !g_desk.whole) return;
+  if (!ScreenDirty() && !g_desk.whole) return;
   if (!Showing()) {
     // Nothing is drawn while no one sees it; the frame that shows it again is whole.
     ScreenWrites().Clear();
-    W().screenDirty = false;
+    SetScreenDirty(false);
     g_desk.whole = true;
     return;
   }
@@ -587,7 +525,7 @@ void DesktopWait(std::int64_t deadlineMs) {
     return;
   }
   std::int64_t until = deadlineMs;
-  if ((W().screenDirty || g_desk.whole) && Showing()) {
+  if ((ScreenDirty() || g_desk.whole) && Showing()) {
     std::int64_t frame = g_desk.lastFrame + g_desk.frameMs;
     if (until < 0 || frame < until) until = frame;
   }
@@ -607,6 +545,15 @@ void DesktopWait(std::int64_t deadlineMs) {
     PollEvents();
   }
   DesktopPresentIfDue();
+}
+
+void HostEnter() {
+  SDL_SetMainReady();
+  // SIGTERM, SIGHUP and SIGINT close the program as a closed window does (its
+  // game stored), also in a headless run: taken by a thread of ours, started
+  // before any other, and not by SDL.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  CatchCloseSignals();
 }
 
 // SIGTERM, SIGHUP and SIGINT close the program as a closed window does. They

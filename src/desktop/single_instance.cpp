@@ -6,7 +6,7 @@
 // kernel drops the lock of a copy that dies, so a crash never blocks the next
 // start; the socket file it leaves behind is removed by whoever next takes the
 // lock from the same runtime folder.
-#include "desktop/single_instance.h"
+#include "device/port.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -28,7 +28,6 @@
 #include <string>
 #include <thread>
 
-#include "platform/host.h"
 
 namespace ce {
 
@@ -219,12 +218,12 @@ bool Unwakeable(const char* what, const std::string& why) {
 
 }  // namespace
 
-bool ClaimInstance(std::function<void()> onActivateRequest) {
+bool ClaimInstance(const std::string& dataDir, std::function<void()> onActivateRequest) {
   if (claimedBy.load() == ::getpid()) return true;
   if (claimedBy.load() != 0) ForgetInheritedClaim();
   // A data folder that cannot be made cannot be saved to either: no copy can
   // overwrite another's store, so the game runs.
-  std::string data = host::DataDir();
+  const std::string& data = dataDir;
   std::error_code ec;
   std::filesystem::create_directories(data, ec);
   if (ec) {
@@ -281,8 +280,8 @@ bool ClaimInstance(std::function<void()> onActivateRequest) {
   return true;
 }
 
-bool AskRunningInstanceToActivate() {
-  std::string lockPath = host::DataDir() + kLockName;
+bool AskRunningInstanceToActivate(const std::string& dataDir) {
+  std::string lockPath = dataDir + kLockName;
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
   for (;;) {
     // Nobody holds the lock: nobody to ask. (The probe holds it for an instant.)

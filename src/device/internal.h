@@ -1,5 +1,5 @@
-// Shared insides of the device layer: surfaces, regions, drawing contexts and
-// GDI objects. Only src/platform/ includes this; no SDL here either.
+// Shared insides of the device: drawing contexts, GDI objects, fonts, the
+// bitmap codec and the resources. Only device/ includes this; no SDL here either.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "device/surface.h"
 #include "platform/device.h"
 
 namespace ce {
@@ -16,51 +17,6 @@ namespace ce {
 // A call that reaches something the device does not provide stops loudly.
 [[noreturn]] void Unimplemented(const char* what, const char* file, int line);
 #define CE_UNIMPLEMENTED(what) ::ce::Unimplemented(what, __FILE__, __LINE__)
-
-// Pixels as 0x00RRGGBB.
-struct Surface {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint32_t> pixels;
-  Surface() = default;
-  Surface(int w, int h) : width(w), height(h), pixels(std::size_t(w > 0 ? w : 0) * (h > 0 ? h : 0), 0) {}
-  std::uint32_t* row(int y) { return pixels.data() + std::size_t(y) * width; }
-  const std::uint32_t* row(int y) const { return pixels.data() + std::size_t(y) * width; }
-};
-
-inline std::uint32_t ToPixel(COLORREF c) {
-  return (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) | std::uint32_t(GetBValue(c));
-}
-inline COLORREF FromPixel(std::uint32_t p) { return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255); }
-
-inline bool RectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
-inline RECT Intersect(const RECT& a, const RECT& b) {
-  RECT r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
-         a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
-  if (RectEmpty(r)) return RECT{0, 0, 0, 0};
-  return r;
-}
-inline RECT Offset(const RECT& r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
-
-// A set of disjoint rectangles.
-class Region {
- public:
-  Region() = default;
-  explicit Region(const RECT& r) { Add(r); }
-  void Clear() { rects_.clear(); }
-  bool Empty() const { return rects_.empty(); }
-  const std::vector<RECT>& Rects() const { return rects_; }
-  void Add(const RECT& r);       // union
-  void Subtract(const RECT& r);  // difference
-  void IntersectWith(const RECT& r);
-  void IntersectWith(const Region& other);
-  void OffsetBy(int dx, int dy);
-  RECT Bounds() const;
-  bool Contains(int x, int y) const;
-
- private:
-  std::vector<RECT> rects_;
-};
 
 enum class GdiKind { Bitmap, Brush, Pen, Font, Icon };
 
@@ -109,20 +65,9 @@ struct DeviceContext {
 void InitDeviceContext(DeviceContext* dc);
 // Makes sure the target and clip of a memory DC follow its selected bitmap.
 void RefreshMemoryDC(DeviceContext* dc);
-Surface& ScreenSurface();
-// Marks the screen as changed (for the presenter), in screen coordinates.
+// Marks the screen as changed (for the host's next frame), in screen coordinates.
 void ScreenChanged(const RECT& r);
-// The desktop window's next frame at once, whatever the display's pace (for
-// benchmarks); returns the window pixels it sent, 0 when no pixel changed,
-// -1 when the draw failed (the next frame is then whole).
-std::int64_t DesktopFrameNow();
-// Tests: the next `count` frames fail to draw, as with a lost window surface.
-void DesktopFailDraws(int count);
 
-// A regular file (or a link to one) opened for reading, never in a way that
-// waits: a FIFO would block until a writer came. -1 with errno otherwise
-// (EINVAL: not a regular file). registry.cpp.
-int OpenRegularFile(const std::string& path);
 
 // Text, implemented in text.cpp over the font engine.
 bool FontOpen(GdiObject* font);

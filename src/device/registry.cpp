@@ -23,6 +23,7 @@
 #include "platform/device.h"
 #include "platform/host.h"
 #include "device/internal.h"
+#include "common/files.h"
 #include "common/utf.h"
 
 namespace ce {
@@ -189,28 +190,6 @@ bool WriteAll(int fd, const BYTE* data, std::size_t size) {
   }
   return true;
 }
-
-}  // namespace
-
-int OpenRegularFile(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return -1;
-  if (!S_ISREG(st.st_mode)) {
-    errno = EINVAL;
-    return -1;
-  }
-  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return -1;
-  // Checked again on what was opened: the name may have changed in between.
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    errno = EINVAL;
-    return -1;
-  }
-  return fd;
-}
-
-namespace {
 
 // Reads a value file whole. ERROR_FILE_NOT_FOUND when there is no such value:
 // only a regular file (or a link to one) is a value.

@@ -9,9 +9,6 @@
 #include <emscripten.h>
 #endif
 
-#include "app/startup.h"  // the program's main window class
-#include "present/frame.h"
-#include "session/session.h"
 #include "device/world.h"
 
 namespace ce {
@@ -143,7 +140,23 @@ HWND MainWindow() {
 }
 
 void QueueInput(const InputEvent& e) {
-  if (!HoldInput(e)) W().input.push_back(e);  // held while recording
+  if (!HoldInput(e)) DeliverInput(e);  // held while recording
+}
+
+void DeliverInput(const InputEvent& e) {
+  W().input.push_back(e);
+}
+
+void CloseProgram() {
+  if (HWND main = MainWindow())
+    PostMessageW(main, WM_CLOSE, 0, 0);
+  else
+    PostQuitMessage(0);
+}
+
+std::shared_ptr<Surface> ProgramIcon() {
+  const ResourceInfo* r = FindEmbedded(std::uint32_t(host::Program().icon), "ICON");
+  return r ? DecodeBmp(r->data, r->size) : nullptr;
 }
 
 // ---- classes and windows ----------------------------------------------------------
@@ -428,7 +441,7 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR title) {
     return t;
   }
   // A window of the same program running in another process.
-  if (className && Str(className) == kMainWindowClass) return RemoteWindowStandIn();
+  if (className && Str(className) == host::Program().windowClass) return RemoteWindowStandIn();
   return nullptr;
 }
 
@@ -679,9 +692,44 @@ bool EarliestTimer(Window** window, Timer** timer) {
   return *timer != nullptr;
 }
 
+// A script may hold timers back, or have a counted wait's message come at once
+// (from the timer it names, when it names one). True when none comes now.
+bool TimersHeld(Window** w, Timer** t) {
+  TimerRule rule = ScriptTimerRule();
+  if (rule.kind == TimerRule::Free) return false;
+  if (rule.kind == TimerRule::Held) return true;
+  World& world = W();
+  if (!rule.timerClass.empty()) {
+    const std::u16string named = Lower(rule.timerClass);
+    Window* window = nullptr;
+    Timer* timer = nullptr;
+    for (Window* p : world.live)
+      if (!p->destroyed && Lower(p->className) == named)
+        for (Timer& x : p->timers)
+          if (x.id == rule.timerId &&
+              (!timer || x.due < timer->due || (x.due == timer->due && p->serial < window->serial))) {
+            window = p;
+            timer = &x;
+          }
+    if (!timer) return true;  // gone: the wait ends owing them, which the script reports
+    *w = window;
+    *t = timer;
+  }
+  // The message comes when its timer falls due, or at the end of the wait if
+  // that is sooner (the recorded clock ran ahead of the timers).
+  Timer* next = *t;
+  std::int64_t at = std::min(std::max(next->due, world.now), world.waitTarget);
+  world.now = at;
+  if (next->due > at) next->due = at;
+  return false;
+}
+
 void FireTimer(Window* w, Timer* t, MSG* msg, std::int64_t now) {
   *msg = MSG{w, WM_TIMER, t->id, 0, DWORD(now), POINT{0, 0}};
-  NoteTimerMessage(w, t->id);  // counted by a recording and by a counted wait
+  std::size_t timers = 0;
+  for (Window* p : W().live) timers += p->timers.size();
+  // Counted by a recording and by a counted wait.
+  NoteTimerMessage(TimerMessage{w, w->className, t->id, timers > 1});
   t->due += t->period;
   // Far behind (a slow paint, a stopped process): do not fire a burst.
   if (t->due + 8 * std::int64_t(t->period) < now) t->due = now + t->period;
@@ -767,6 +815,26 @@ BOOL GetMessageW(MSG* msg, HWND, UINT, UINT) {
     }
     DesktopWait(anyTimer ? t->due : -1);
   }
+}
+
+bool BetweenMessages() {
+  const World& w = W();
+  return w.posted.empty() && w.input.empty() && !w.quitPosted && !PaintCandidate();
+}
+
+bool EditBoxShown() {
+  for (const Window* w : W().live)
+    if (w->kind == ControlKind::Edit && ReallyVisible(w)) return true;
+  return false;
+}
+
+void StartWait(std::int64_t ms) {
+  World& world = W();
+  world.waitTarget = world.now + ms;
+}
+
+bool WaitRunning() {
+  return W().waitTarget >= 0;
 }
 
 BOOL PeekMessageW(MSG* msg, HWND, UINT, UINT, UINT remove) {
@@ -940,14 +1008,8 @@ Surface& ScreenSurface() {
   return W().screen;
 }
 
-frame::Writes& ScreenWrites() {
-  static frame::Writes writes;
-  return writes;
-}
-
 void ScreenChanged(const RECT& r) {
-  W().screenDirty = true;
-  ScreenWrites().Add(r);
+  ScreenWritten(r);
 }
 
 DWORD GetTickCount() {
@@ -1036,7 +1098,7 @@ void Rotate() {
     for (Window* c : t->children) InvalidateRect(c, nullptr, FALSE);
     if (!t->destroyed) t->proc(t, WM_SETTINGCHANGE, 0, 0);
   }
-  world.screenDirty = true;
+  ScreenWritten(RECT{0, 0, w, h});
   DesktopScreenResized();
 }
 

@@ -1,5 +1,5 @@
-// The window system's insides, shared by window.cpp, msgbox.cpp, controls.cpp,
-// desktop.cpp and script.cpp.
+// The window system's insides: windows, timers, the message queue and the
+// screen, shared by the device's own files. Hosts see none of it (port.h).
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/host.h"
 #include "device/internal.h"
+#include "device/port.h"
+#include "platform/host.h"
 
 namespace ce {
 
@@ -53,13 +54,6 @@ struct Window {
   std::size_t serial = 0;  // creation order: ties between due timers go by it
 };
 
-struct InputEvent {
-  enum Kind { Down, Move, Up, KeyDown, KeyUp, Char } kind;
-  int x = 0;
-  int y = 0;
-  UINT code = 0;  // virtual key or character
-};
-
 struct World {
   host::Options options;
   int dpi = 192;
@@ -81,12 +75,10 @@ struct World {
   bool ctrlDown = false;
   bool closeSent = false;
   host::ShellState shell;
-  bool screenDirty = true;
 };
 
 World& W();
 bool IsLive(HWND hwnd);
-std::int64_t Now();
 RECT ScreenRectOf(const Window* w);     // where the window lies on the screen
 Region VisibleRegion(const Window* w);  // screen coordinates, without what covers it
 HWND WindowAtPoint(int x, int y);       // top-most visible window under a screen point
@@ -94,32 +86,11 @@ void RegisterBuiltinClasses();
 LRESULT CALLBACK_ButtonProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK_EditProc(HWND, UINT, WPARAM, LPARAM);
 LRESULT CALLBACK_MessageBoxProc(HWND, UINT, WPARAM, LPARAM);
-void QueueInput(const InputEvent& e);
 // For what the device draws itself (controls, message boxes): logical pixels
 // at the screen's dpi, the Tahoma of a cell height, a filled rectangle.
 int Scaled(int v);
 HFONT MakeFont(int cell, LONG weight);
 void Fill(HDC dc, const RECT& r, COLORREF c);
-// The oldest top-level window still alive: the one the system closes.
-HWND MainWindow();
-
-// The desktop window (desktop.cpp); all no-ops when headless.
-bool DesktopOpen(std::string* error);
-void DesktopClose();
-void DesktopPresentIfDue();
-// Waits for desktop input until the deadline (ms of the real clock; -1: forever).
-void DesktopWait(std::int64_t deadlineMs);
-void DesktopScreenResized();
-void DesktopRaise();
-// Milliseconds of the real clock since the program started (window.cpp).
-std::int64_t RealClockMs();
-
-// The script runner (script.cpp).
-bool ScriptLoaded();
-// Carries out the next script line that needs the program idle. Returns false
-// when the script has ended.
-bool ScriptStep();
-
 // The one-copy stand-in for a window of another process.
 HWND RemoteWindowStandIn();
 // Asks the copy that runs to come to the front; true when it was told.

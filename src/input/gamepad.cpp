@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "session/session.h"
+#include "input/input.h"
 
 namespace ce {
 

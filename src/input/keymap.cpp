@@ -8,7 +8,8 @@
 #include <cstring>
 #include <sstream>
 
-#include "session/session.h"
+#include "input/input.h"
+#include "common/files.h"
 #include "common/utf.h"
 
 namespace ce {

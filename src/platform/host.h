@@ -14,6 +14,14 @@ int WinMain(ce::HINSTANCE instance, ce::HINSTANCE previous, ce::LPWSTR commandLi
 
 namespace ce::host {
 
+// The game defines this too: its name (its main window's class, which a second
+// copy looks for, and the title of the window or page) and its icon's resource.
+struct ProgramIdentity {
+  const char16_t* windowClass;
+  int icon;
+};
+ProgramIdentity Program();
+
 struct Options {
   int screenWidth = 480;
   int screenHeight = 640;

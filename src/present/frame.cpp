@@ -1,9 +1,11 @@
-// The desktop window's picture of the device screen: layout, scaling, and the
-// pixels that changed.
+// What a window or a page shows of the device screen: layout, scaling, and
+// the pixels that changed.
 #include "present/frame.h"
 
 #include <algorithm>
 #include <cstring>
+
+#include "device/port.h"
 
 namespace ce::frame {
 
@@ -306,3 +308,29 @@ std::vector<RECT> Shown::Take(const Surface& screen, const std::vector<RECT>& wr
 }
 
 }  // namespace ce::frame
+
+namespace ce {
+
+namespace {
+bool g_screenDirty = true;
+}  // namespace
+
+frame::Writes& ScreenWrites() {
+  static frame::Writes writes;
+  return writes;
+}
+
+void ScreenWritten(const RECT& r) {
+  g_screenDirty = true;
+  ScreenWrites().Add(r);
+}
+
+bool ScreenDirty() {
+  return g_screenDirty;
+}
+
+void SetScreenDirty(bool dirty) {
+  g_screenDirty = dirty;
+}
+
+}  // namespace ce

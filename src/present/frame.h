@@ -1,4 +1,4 @@
-// The desktop window's picture of the device screen: where it lies in the
+// What a window or a page shows of the device screen: where it lies in the
 // window, how it is scaled, and which pixels changed since the last frame.
 // No SDL here, so tests and benchmarks use it as it is.
 #pragma once
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "device/internal.h"
+#include "device/surface.h"
 
 namespace ce::frame {
 
@@ -91,7 +91,11 @@ class Shown {
 }  // namespace ce::frame
 
 namespace ce {
-// The screen rectangles written since the desktop window's last frame
-// (ScreenChanged adds to them).
+// The screen rectangles the device wrote since the window's last frame
+// (ScreenWritten adds to them).
 frame::Writes& ScreenWrites();
+// Whether the window owes a frame: the device wrote to the screen, or the
+// window asked for one (shown again, resized); the frame clears it.
+bool ScreenDirty();
+void SetScreenDirty(bool dirty);
 }  // namespace ce

@@ -31,7 +31,7 @@ struct Held {
 
 // Timer messages in a row from one timer.
 struct Run {
-  Window* window = nullptr;
+  HWND window = nullptr;
   std::string windowClass;
   UINT_PTR id = 0;
   long long count = 0;
@@ -118,27 +118,6 @@ void WritePosition(std::int64_t now) {
   g_rec.runs.clear();
 }
 
-// As the message loop looks for a window to paint.
-bool PaintPending() {
-  for (Window* t : W().topLevels) {
-    if (!t->visible || t->destroyed) continue;
-    std::vector<Window*> stack{t};
-    while (!stack.empty()) {
-      Window* c = stack.back();
-      stack.pop_back();
-      if (!c->visible || c->destroyed) continue;
-      if (!c->invalid.Empty()) return true;
-      stack.insert(stack.end(), c->children.begin(), c->children.end());
-    }
-  }
-  return false;
-}
-
-bool BetweenMessages() {
-  const World& w = W();
-  return w.posted.empty() && w.input.empty() && !w.quitPosted && !PaintPending();
-}
-
 // A point off the screen's left or top edge (a drag that left the window)
 // is written as its 16-bit coordinates, which is all the window gets.
 std::string Point(const InputEvent& e) {
@@ -171,7 +150,7 @@ bool StartRecording(const std::string& path, std::string* error) {
     return false;
   }
   g_rec.fd = fd;
-  std::string screen = std::to_string(W().screen.width) + "x" + std::to_string(W().screen.height);
+  std::string screen = std::to_string(host::ScreenWidth()) + "x" + std::to_string(host::ScreenHeight());
   const std::string header[] = {
       "# A Melvoria session, recorded on a " + screen + " screen. To replay it, start from a copy of the",
       "# data folder as it was when the session began:",
@@ -229,14 +208,13 @@ bool ReleaseHeldInput() {
     host::Rotate();
     return true;
   }
-  World& world = W();
   const InputEvent& e = h.e;
-  world.input.push_back(e);
+  DeliverInput(e);
   switch (e.kind) {
     case InputEvent::Down:
       // Let go at once (within one look at the desktop's events): a tap.
       if (Next(InputEvent::Up) && g_rec.held.front().e.x == e.x && g_rec.held.front().e.y == e.y) {
-        world.input.push_back(g_rec.held.front().e);
+        DeliverInput(g_rec.held.front().e);
         g_rec.held.pop_front();
         Write("tap " + Point(e));
       } else {
@@ -251,7 +229,7 @@ bool ReleaseHeldInput() {
       break;
     case InputEvent::KeyDown:
       if (Next(InputEvent::KeyUp) && g_rec.held.front().e.code == e.code) {
-        world.input.push_back(g_rec.held.front().e);
+        DeliverInput(g_rec.held.front().e);
         g_rec.held.pop_front();
         Write(KeyLine("key", e.code));
       } else {
@@ -267,7 +245,7 @@ bool ReleaseHeldInput() {
       if (e.code >= 0xD800 && e.code <= 0xDBFF && Next(InputEvent::Char) &&
           g_rec.held.front().e.code >= 0xDC00 && g_rec.held.front().e.code <= 0xDFFF) {
         units.push_back(char16_t(g_rec.held.front().e.code));
-        world.input.push_back(g_rec.held.front().e);
+        DeliverInput(g_rec.held.front().e);
         g_rec.held.pop_front();
       }
       Write(TextLine(units));
@@ -277,15 +255,13 @@ bool ReleaseHeldInput() {
   return true;
 }
 
-void RecorderNoteTimer(Window* w, UINT_PTR id) {
+void RecorderNoteTimer(const TimerMessage& m) {
   if (!g_rec.on) return;
-  std::size_t timers = 0;
-  for (Window* p : W().live) timers += p->timers.size();
-  if (g_rec.runs.empty() || g_rec.runs.back().window != w || g_rec.runs.back().id != id)
-    g_rec.runs.push_back(Run{w, utf::ToUtf8(w->className), id, 0, false, 0});
+  if (g_rec.runs.empty() || g_rec.runs.back().window != m.window || g_rec.runs.back().id != m.id)
+    g_rec.runs.push_back(Run{m.window, utf::ToUtf8(m.windowClass), m.id, 0, false, 0});
   Run& r = g_rec.runs.back();
   ++r.count;
-  r.shared = r.shared || timers > 1;
+  r.shared = r.shared || m.otherTimers;
   r.last = Now();
 }
 

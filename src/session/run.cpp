@@ -1,24 +1,13 @@
-// The device's entry: reads the environment, brings the device up and runs the
-// game's WinMain. `--export FILE` and `--import FILE` copy the data folder's
-// saves to or from a saves file instead (saves_file.h).
-#include <SDL.h>
-
+// The program's run, whatever hosts it: reads the environment, brings the
+// device up and runs the game's WinMain. `--export FILE` and `--import FILE`
+// copy the data folder's saves to or from a saves file instead (saves_file.h).
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "platform/host.h"
 #include "device/saves_file.h"
+#include "platform/host.h"
 #include "session/session.h"
-#include "desktop/single_instance.h"
-
-namespace ce {
-bool LoadScript(const std::string& path, std::string* error);
-bool ScriptFailed();
-bool DesktopProbe(std::string* error);
-bool DesktopFrameLogOpen(std::string* error);
-void CatchCloseSignals();
-}  // namespace ce
 
 namespace {
 
@@ -28,7 +17,7 @@ namespace {
 int SavesCommand(const char* command, const char* file) {
   std::string error;
   bool import = std::strcmp(command, "--import") == 0;
-  if (import && !ce::ClaimInstance(nullptr)) {
+  if (import && !ce::ClaimInstance(ce::host::DataDir(), nullptr)) {
     std::fprintf(stderr, "melvoria: Melvoria is running with %s; close it before importing saves\n",
                  ce::host::DataDir().c_str());
     return 1;
@@ -44,21 +33,16 @@ int SavesCommand(const char* command, const char* file) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace ce {
+
+int RunProgram(int argc, char** argv) {
   if (argc == 3 && (std::strcmp(argv[1], "--export") == 0 || std::strcmp(argv[1], "--import") == 0))
     return SavesCommand(argv[1], argv[2]);
   if (argc > 1) {
     std::fprintf(stderr, "usage: melvoria [--export FILE | --import FILE]\n");
     return 2;
   }
-  SDL_SetMainReady();
-  // SIGTERM, SIGHUP and SIGINT close the program as a closed window does (its
-  // game stored), also in a headless run: taken by a thread of the device's,
-  // started before any other, and not by SDL.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-#ifndef __EMSCRIPTEN__
-  ce::CatchCloseSignals();
-#endif
+  ce::HostEnter();
   ce::host::Options options;
   std::string error;
   if (!ce::host::OptionsFromEnvironment(&options, &error)) {
@@ -77,13 +61,11 @@ int main(int argc, char** argv) {
     ce::host::Stop();
     return 1;
   }
-#ifndef __EMSCRIPTEN__  // the page keeps no frame log
   if (!options.headless && !ce::DesktopFrameLogOpen(&error)) {
     std::fprintf(stderr, "melvoria: %s\n", error.c_str());
     ce::host::Stop();
     return 2;
   }
-#endif
   // A second copy only hands over to the first: it records nothing (and
   // leaves the first one's recording alone).
   if (ce::host::ClaimSingleCopy() && !options.recordPath.empty() &&
@@ -101,3 +83,5 @@ int main(int argc, char** argv) {
   ce::host::ReleaseSingleCopy();
   return rc;
 }
+
+}  // namespace ce

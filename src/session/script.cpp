@@ -11,7 +11,7 @@
 
 #include "session/session.h"
 #include "common/utf.h"
-#include "device/world.h"
+#include "device/port.h"
 
 namespace ce {
 
@@ -255,7 +255,6 @@ bool ScriptStep() {
   ReportUnpaidBudget();
   if (g_script.next >= g_script.commands.size()) return false;
   const Command& c = g_script.commands[g_script.next++];
-  World& world = W();
   switch (c.kind) {
     case Command::Tap:
       QueueInput({InputEvent::Down, c.x, c.y, 0});
@@ -284,7 +283,7 @@ bool ScriptStep() {
       for (char16_t ch : c.text) QueueInput({InputEvent::Char, 0, 0, UINT(ch)});
       break;
     case Command::Wait:
-      world.waitTarget = world.now + c.x;
+      StartWait(c.x);
       if (c.count >= 0) {
         g_script.counting = true;
         g_script.budget = c.count;
@@ -320,52 +319,17 @@ std::string ScriptKeyName(UINT vk) {
   return "";
 }
 
-namespace {
-bool SameClass(const std::u16string& a, const std::u16string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i] >= u'A' && a[i] <= u'Z' ? char16_t(a[i] + 32) : a[i];
-    char16_t y = b[i] >= u'A' && b[i] <= u'Z' ? char16_t(b[i] + 32) : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
-}  // namespace
-
-bool TimersHeld(Window** w, Timer** t) {
-  if (!g_script.counting) return false;
-  World& world = W();
-  if (world.waitTarget < 0) return true;
-  if (g_script.budget < 0) return false;  // a plain wait: as they fall due
-  if (g_script.budget == 0) return true;
-  if (!g_script.budgetClass.empty()) {
-    // The named timer (of the windows of that class, the one due first).
-    Window* named = nullptr;
-    Timer* timer = nullptr;
-    for (Window* p : world.live)
-      if (!p->destroyed && SameClass(p->className, g_script.budgetClass))
-        for (Timer& x : p->timers)
-          if (x.id == g_script.budgetId &&
-              (!timer || x.due < timer->due || (x.due == timer->due && p->serial < named->serial))) {
-            named = p;
-            timer = &x;
-          }
-    if (!timer) return true;  // gone: the wait ends owing them, which is reported
-    *w = named;
-    *t = timer;
-  }
-  // The next message comes when its timer falls due, or at the end of the
-  // wait if that is sooner (the recorded clock ran ahead of the timers).
-  Timer* next = *t;
-  std::int64_t at = std::min(std::max(next->due, world.now), world.waitTarget);
-  world.now = at;
-  if (next->due > at) next->due = at;
-  return false;
+TimerRule ScriptTimerRule() {
+  if (!g_script.counting) return {};
+  if (!WaitRunning()) return {TimerRule::Held, {}, 0};
+  if (g_script.budget < 0) return {};  // a plain wait: as they fall due
+  if (g_script.budget == 0) return {TimerRule::Held, {}, 0};
+  return {TimerRule::Counted, g_script.budgetClass, g_script.budgetId};
 }
 
-void NoteTimerMessage(Window* w, UINT_PTR id) {
-  if (g_script.budget > 0 && W().waitTarget >= 0) --g_script.budget;
-  RecorderNoteTimer(w, id);
+void NoteTimerMessage(const TimerMessage& m) {
+  if (g_script.budget > 0 && WaitRunning()) --g_script.budget;
+  RecorderNoteTimer(m);
 }
 
 std::int64_t ClockReading(std::int64_t now) {
@@ -382,28 +346,5 @@ std::int64_t ClockReading(std::int64_t now) {
   return value;
 }
 
-namespace host {
-bool SaveScreenshot(const std::string& path, std::string* error) {
-  std::vector<std::uint8_t> bytes;
-  bool png = path.size() >= 4 &&
-             (path.compare(path.size() - 4, 4, ".png") == 0 || path.compare(path.size() - 4, 4, ".PNG") == 0);
-  bool ok = png ? EncodePng(ScreenSurface(), &bytes) : EncodeBmp(ScreenSurface(), &bytes);
-  if (!ok) {
-    *error = "cannot encode the screen";
-    return false;
-  }
-  // Checked after the close too: the bytes reach the file only then (a full
-  // device refuses them there).
-  errno = 0;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  if (out.is_open()) out.close();
-  if (out.fail()) {
-    *error = "cannot write " + path + (errno ? std::string(": ") + std::strerror(errno) : std::string());
-    return false;
-  }
-  return true;
-}
-}  // namespace host
 
 }  // namespace ce

@@ -1,5 +1,5 @@
-// The page's entry: the device's own main() (built under another name), then
-// word to the page that the program has ended, with its exit code. Under
+// The page's entry: the program's run (session/run.cpp), then word to the page
+// that the program has ended, with its exit code. Under
 // Asyncify main() returns to the browser at its first wait, long before the
 // program ends, so the page cannot learn it from the runtime.
 //
@@ -10,10 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "device/port.h"
 #include "device/saves_file.h"
-#include "device/world.h"
-
-int melvoria_main(int argc, char** argv);
+#include "session/session.h"
 
 // clang-format off
 EM_JS(void, web_program_ended, (int code), {
@@ -24,7 +23,7 @@ EM_JS(void, web_program_ended, (int code), {
 int main() {
   static char name[] = "melvoria";
   char* argv[] = {name, nullptr};
-  int rc = melvoria_main(1, argv);
+  int rc = ce::RunProgram(1, argv);
   web_program_ended(rc);
   return rc;
 }

@@ -14,10 +14,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/utf.h"
+#include "device/port.h"
+#include "input/input.h"
+#include "input/translate.h"
+#include "platform/host.h"
 #include "present/frame.h"
 #include "session/session.h"
-#include "common/utf.h"
-#include "device/world.h"
 
 namespace ce {
 
@@ -73,6 +76,8 @@ EM_JS(void, web_text_entry, (int on), {
 });
 // clang-format on
 
+bool PointerToDevice(int px, int py, int* x, int* y);
+
 struct Page {
   SDL_Window* window = nullptr;
   bool hidden = false;
@@ -80,73 +85,34 @@ struct Page {
   std::int64_t lastPresent = -1000;
   int pageLandscape = -1;  // as last seen; a change turns the device
   frame::Shown shown;      // what the canvas shows
-  std::array<bool, SDL_NUM_SCANCODES> pageKeys{};  // pressed as one of the page's own keys
+  input::Translator input{PointerToDevice};
   std::vector<std::uint8_t> rgba;
 };
 Page g_page;
 constexpr int kFrameMs = 16;
 
-
-// The keys the page itself uses, as the desktop window does: F11 and
-// Alt+Enter (full screen), Ctrl+R (turns the device).
-bool PageKey(const SDL_Keysym& key) {
-  if (key.sym == SDLK_F11) return true;
-  if ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT)) return true;
-  return key.sym == SDLK_r && (key.mod & KMOD_CTRL);
+// The canvas holds the device's pixels one for one.
+bool PointerToDevice(int px, int py, int* x, int* y) {
+  const Surface& screen = ScreenSurface();
+  *x = px;
+  *y = py;
+  return px >= 0 && py >= 0 && px < screen.width && py < screen.height;
 }
 
 void HandleEvent(const SDL_Event& e) {
-  Surface& screen = ScreenSurface();
   switch (e.type) {
     case SDL_WINDOWEVENT:
       if (e.window.event == SDL_WINDOWEVENT_HIDDEN) {
         g_page.hidden = true;
       } else if (e.window.event == SDL_WINDOWEVENT_SHOWN) {
         g_page.hidden = false;
-        W().screenDirty = true;
+        SetScreenDirty(true);
       }
-      break;
-    case SDL_MOUSEBUTTONDOWN:
-      if (e.button.button == SDL_BUTTON_LEFT && e.button.x >= 0 && e.button.y >= 0 &&
-          e.button.x < screen.width && e.button.y < screen.height)
-        QueueInput({InputEvent::Down, e.button.x, e.button.y, 0});
-      break;
-    case SDL_MOUSEMOTION:
-      if (e.motion.state & SDL_BUTTON_LMASK) QueueInput({InputEvent::Move, e.motion.x, e.motion.y, 0});
-      break;
-    case SDL_MOUSEBUTTONUP:
-      if (e.button.button == SDL_BUTTON_LEFT) QueueInput({InputEvent::Up, e.button.x, e.button.y, 0});
-      break;
-    case SDL_KEYDOWN: {
-      SDL_Scancode sc = e.key.keysym.scancode;
-      // A held key's repeats go where its press went.
-      if (!e.key.repeat) g_page.pageKeys[sc] = PageKey(e.key.keysym);
-      if (!g_page.pageKeys[sc]) {
-        if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyDown, 0, 0, vk});
-      } else if (!e.key.repeat) {
-        if (e.key.keysym.sym == SDLK_r)
-          TurnFromDesktop();
-        else
-          web_toggle_fullscreen();
-      }
-      break;
-    }
-    case SDL_KEYUP: {
-      // The release of a key the page took is the page's too, whatever
-      // modifiers are still held (the game acts on releases).
-      SDL_Scancode sc = e.key.keysym.scancode;
-      if (g_page.pageKeys[sc]) {
-        g_page.pageKeys[sc] = false;
-        break;
-      }
-      if (UINT vk = VirtualKeyFor(e.key.keysym.sym)) QueueInput({InputEvent::KeyUp, 0, 0, vk});
-      break;
-    }
-    case SDL_TEXTINPUT:
-      QueueTypedText(e.text.text);
       break;
     default:
-      PadEvent(e);  // game pads, through the browser's gamepad interface
+      // The stylus, keys, typing and pads (through the browser's gamepad
+      // interface); F11, Alt+Enter and Ctrl+R are the page's.
+      if (g_page.input.Take(e) == input::HostAction::ToggleFullScreen) web_toggle_fullscreen();
       break;
   }
 }
@@ -163,16 +129,9 @@ int SDLCALL WakeOnEvent(void*, SDL_Event* e) {
   return 0;
 }
 
-// Typed characters go to the edit box on screen (window.cpp), wherever the
-// focus is.
+// Typed characters go to the edit box on screen, wherever the focus is.
 void FollowTextEntry() {
-  bool editing = false;
-  for (const Window* w : W().live) {
-    if (w->kind != ControlKind::Edit || w->destroyed) continue;
-    bool shown = true;
-    for (const Window* p = w; p && shown; p = p->parent) shown = p->visible;
-    editing |= shown;
-  }
+  bool editing = EditBoxShown();
   if (editing == g_page.textEntry) return;
   g_page.textEntry = editing;
   web_text_entry(editing ? 1 : 0);
@@ -191,7 +150,7 @@ void FollowPageOrientation() {
 // desktop window's own reckoning of them, frame.h).
 void Present() {
   Surface& screen = ScreenSurface();
-  W().screenDirty = false;
+  SetScreenDirty(false);
   g_page.lastPresent = RealClockMs();
   for (const RECT& r : g_page.shown.Take(screen, ScreenWrites().Take())) {
     const int w = r.right - r.left, h = r.bottom - r.top;
@@ -214,6 +173,16 @@ void Present() {
 }  // namespace
 
 
+void HostEnter() {
+  SDL_SetMainReady();
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+}
+
+// The page keeps no frame log.
+bool DesktopFrameLogOpen(std::string*) {
+  return true;
+}
+
 bool DesktopProbe(std::string* error) {
   if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     *error = SDL_GetError();
@@ -223,7 +192,7 @@ bool DesktopProbe(std::string* error) {
 }
 
 bool DesktopOpen(std::string* error) {
-  if (g_page.window || W().options.headless) return true;
+  if (g_page.window || host::CurrentOptions().headless) return true;
   // Our waits are the only places that return to the browser: SDL's own
   // would let input land in the middle of a frame.
   SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
@@ -235,7 +204,7 @@ bool DesktopOpen(std::string* error) {
   }
   // The canvas holds the device's pixels one for one; the page scales it.
   Surface& screen = ScreenSurface();
-  g_page.window = SDL_CreateWindow("Melvoria", 0, 0, screen.width, screen.height, 0);
+  g_page.window = SDL_CreateWindow(utf::ToUtf8(host::Program().windowClass).c_str(), 0, 0, screen.width, screen.height, 0);
   if (!g_page.window) {
     *error = SDL_GetError();
     return false;
@@ -244,7 +213,7 @@ bool DesktopOpen(std::string* error) {
   SDL_StartTextInput();
   DesktopInputOpen();
   FollowPageOrientation();
-  W().screenDirty = true;
+  SetScreenDirty(true);
   return true;
 }
 
@@ -263,7 +232,7 @@ void DesktopScreenResized() {
   Surface& screen = ScreenSurface();
   SDL_SetWindowSize(g_page.window, screen.width, screen.height);  // a new canvas size clears it
   g_page.shown.Reset();
-  W().screenDirty = true;
+  SetScreenDirty(true);
 }
 
 void DesktopRaise() {}
@@ -275,12 +244,12 @@ void DesktopPresentIfDue() {
   PollEvents();
   FollowPageOrientation();
   FollowTextEntry();
-  if (W().screenDirty && !g_page.hidden && RealClockMs() - g_page.lastPresent >= kFrameMs) Present();
+  if (ScreenDirty() && !g_page.hidden && RealClockMs() - g_page.lastPresent >= kFrameMs) Present();
 }
 
 void DesktopWait(std::int64_t deadlineMs) {
   std::int64_t until = deadlineMs;
-  if (g_page.window && W().screenDirty && !g_page.hidden) {
+  if (g_page.window && ScreenDirty() && !g_page.hidden) {
     std::int64_t frame = g_page.lastPresent + kFrameMs;
     if (until < 0 || frame < until) until = frame;
   }

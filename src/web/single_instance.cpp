@@ -2,13 +2,13 @@
 // before the program starts, and starts it only once the lock is its own, so
 // a program that runs is always the only copy. A second tab asks the first to
 // hand the game over through the page, not through the device.
-#include "desktop/single_instance.h"
+#include "device/port.h"
 
 namespace ce {
 
-bool ClaimInstance(std::function<void()>) { return true; }
+bool ClaimInstance(const std::string&, std::function<void()>) { return true; }
 
-bool AskRunningInstanceToActivate() { return false; }
+bool AskRunningInstanceToActivate(const std::string&) { return false; }
 
 void ReleaseInstance() {}
 

@@ -20,6 +20,7 @@
 #include "app/startup.h"
 #include "game/state.h"
 #include "platform/host.h"
+#include "input/input.h"
 #include "session/session.h"
 #include "device/world.h"
 #include "render/draw.h"

@@ -12,6 +12,7 @@
 
 #include "platform/device.h"
 #include "platform/host.h"
+#include "desktop/desktop.h"
 #include "device/internal.h"
 
 using namespace ce;

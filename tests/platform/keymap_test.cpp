@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input.h"
 #include "session/session.h"
 #include "scoped_env.h"
 

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "desktop/single_instance.h"
+#include "device/port.h"
 #include "scoped_env.h"
 
 namespace fs = std::filesystem;
@@ -38,7 +38,7 @@ class RuntimeFolderTest : public ::testing::Test {
   std::string Claim(const fs::path& runtime) {
     runtime_->Set(runtime.string());
     testing::internal::CaptureStderr();
-    EXPECT_TRUE(ce::ClaimInstance(nullptr));
+    EXPECT_TRUE(ce::ClaimInstance(ce::host::DataDir(), nullptr));
     return testing::internal::GetCapturedStderr();
   }
   static int Sockets(const fs::path& folder) {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/scoped_env.h"
-#include "desktop/single_instance.h"
+#include "device/port.h"
 
 namespace fs = std::filesystem;
 using ce::saves::Value;
@@ -237,7 +237,7 @@ TEST_F(SavesFolderTest, CommandLine) {
 
   // Another copy holds the data folder.
   ScopedEnv runtime("MELVORIA_RUNTIME_DIR", (root_ / "run").string());
-  ASSERT_TRUE(ce::ClaimInstance(nullptr));
+  ASSERT_TRUE(ce::ClaimInstance(ce::host::DataDir(), nullptr));
   EXPECT_EQ(run("--import " + file.string()), 1);
   EXPECT_NE(FileText(root_ / "err").find("close it"), std::string::npos);
   ce::ReleaseInstance();

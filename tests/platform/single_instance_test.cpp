@@ -1,4 +1,4 @@
-#include "desktop/single_instance.h"
+#include "device/port.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -39,9 +39,9 @@ constexpr const char* kChildVar = "MELVORIA_INSTANCE_TEST_CHILD";
 TEST(SingleInstanceChild, RunsOnlyWhenStartedByTheTests) {
   const char* what = std::getenv(kChildVar);
   if (!what) GTEST_SKIP() << "the copy that the single-instance tests start";
-  if (std::string(what) == "claim") ::_exit(ce::ClaimInstance(nullptr) ? 0 : 1);
-  if (ce::ClaimInstance(nullptr)) ::_exit(kClaimed);
-  ::_exit(ce::AskRunningInstanceToActivate() ? kRefusedAndDelivered : kRefusedNotDelivered);
+  if (std::string(what) == "claim") ::_exit(ce::ClaimInstance(ce::host::DataDir(), nullptr) ? 0 : 1);
+  if (ce::ClaimInstance(ce::host::DataDir(), nullptr)) ::_exit(kClaimed);
+  ::_exit(ce::AskRunningInstanceToActivate(ce::host::DataDir()) ? kRefusedAndDelivered : kRefusedNotDelivered);
 }
 
 // Starts that copy with this environment changed (an empty value unsets) and
@@ -123,7 +123,7 @@ class SingleInstanceTest : public ::testing::Test {
 };
 
 TEST_F(SingleInstanceTest, ASecondCopyIsRefusedAndWakesTheFirst) {
-  ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
+  ASSERT_TRUE(ce::ClaimInstance(ce::host::DataDir(), CountRequests()));
   EXPECT_EQ(SecondStart(), kRefusedAndDelivered);
   EXPECT_EQ(WaitForRequests(1), 1);
   EXPECT_EQ(SecondStart(), kRefusedAndDelivered);
@@ -133,9 +133,9 @@ TEST_F(SingleInstanceTest, ASecondCopyIsRefusedAndWakesTheFirst) {
   // answers a request meanwhile.
   ce::ReleaseInstance();
   EXPECT_EQ(SocketFiles(), 0);
-  EXPECT_FALSE(ce::AskRunningInstanceToActivate());
+  EXPECT_FALSE(ce::AskRunningInstanceToActivate(ce::host::DataDir()));
   EXPECT_EQ(SecondStart(), kClaimed);
-  EXPECT_TRUE(ce::ClaimInstance(CountRequests()));
+  EXPECT_TRUE(ce::ClaimInstance(ce::host::DataDir(), CountRequests()));
   EXPECT_EQ(Requests(), 2);
 }
 
@@ -144,13 +144,13 @@ TEST_F(SingleInstanceTest, ACrashedCopyDoesNotBlockTheNextStart) {
   EXPECT_EQ(InChild("claim"), 0);
   ASSERT_EQ(SocketFiles(), 1);
 
-  ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
+  ASSERT_TRUE(ce::ClaimInstance(ce::host::DataDir(), CountRequests()));
   EXPECT_EQ(SecondStart(), kRefusedAndDelivered);
   EXPECT_EQ(WaitForRequests(1), 1);
 }
 
 TEST_F(SingleInstanceTest, EverySpellingAndSessionFindsTheRunningCopy) {
-  ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
+  ASSERT_TRUE(ce::ClaimInstance(ce::host::DataDir(), CountRequests()));
   fs::create_directory_symlink(root_ / "data", root_ / "link");
   struct Case {
     const char* what;
@@ -192,14 +192,14 @@ TEST_F(SingleInstanceTest, FoldersThatCannotBeUsedStillLetTheGameRun) {
   for (const Case& c : cases) {
     data_->Set(c.data.string());
     runtime_->Set(c.runtime.string());
-    EXPECT_TRUE(ce::ClaimInstance(nullptr)) << c.what;
+    EXPECT_TRUE(ce::ClaimInstance(ce::host::DataDir(), nullptr)) << c.what;
     EXPECT_EQ(SecondStart(), c.second) << c.what;
     ce::ReleaseInstance();
   }
 }
 
 TEST_F(SingleInstanceTest, CopiesWithOtherDataFoldersRunSideBySide) {
-  ASSERT_TRUE(ce::ClaimInstance(CountRequests()));
+  ASSERT_TRUE(ce::ClaimInstance(ce::host::DataDir(), CountRequests()));
   EXPECT_EQ(SecondStart({{"MELVORIA_DATA_DIR", (root_ / "other").string()}}), kClaimed);
   EXPECT_EQ(Requests(), 0);
 }

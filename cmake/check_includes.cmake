@@ -1,0 +1,61 @@
+# Which folder of src/ may include which of the project's headers
+# (docs/architecture.md). Run by the build before anything compiles:
+#   cmake -DSOURCE_DIR=src -DSTAMP=file -P check_includes.cmake
+# A quoted include outside its folder's list stops the build, naming the file,
+# the header and the rule.
+
+# What a host may see of the device: its port and the pixels and saves it hands over.
+set(device_for_hosts device/port.h device/surface.h device/saves_file.h)
+set(game_folders app/ game/ render/ screens/ store/ sound/)
+
+set(allowed_common common/)
+set(allowed_device device/ platform/ common/)
+set(allowed_present present/ ${device_for_hosts} platform/ common/)
+set(allowed_session session/ ${device_for_hosts} platform/ common/)
+set(allowed_input input/ session/session.h ${device_for_hosts} platform/ common/)
+set(allowed_desktop desktop/ present/ input/ session/session.h ${device_for_hosts} platform/ common/)
+set(allowed_web web/ present/ input/ session/session.h ${device_for_hosts} platform/ common/)
+set(allowed_platform platform/)
+foreach(folder IN LISTS game_folders)
+  string(REPLACE "/" "" name ${folder})
+  set(allowed_${name} ${game_folders} platform/device.h platform/host.h)
+endforeach()
+
+file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
+set(problems "")
+foreach(file IN LISTS files)
+  string(REGEX MATCH "^[^/]+" folder "${file}")
+  if(folder STREQUAL file)
+    continue()  # a file at the top of src/ (the sanitizer options) includes nothing of ours
+  endif()
+  if(NOT DEFINED allowed_${folder})
+    string(APPEND problems "  ${file}: the folder ${folder}/ has no include rule in cmake/check_includes.cmake\n")
+    continue()
+  endif()
+  file(STRINGS ${SOURCE_DIR}/${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS lines)
+    string(REGEX MATCH "\"([^\"]+)\"" _ "${line}")
+    set(header "${CMAKE_MATCH_1}")
+    if(NOT header MATCHES "/")
+      continue()  # a header beside the file, or a system one in quotes
+    endif()
+    set(ok FALSE)
+    foreach(rule IN LISTS allowed_${folder})
+      if(rule MATCHES "/$")
+        string(FIND "${header}" "${rule}" at)
+        if(at EQUAL 0)
+          set(ok TRUE)
+        endif()
+      elseif(header STREQUAL rule)
+        set(ok TRUE)
+      endif()
+    endforeach()
+    if(NOT ok)
+      string(APPEND problems "  src/${file}: #include \"${header}\": ${folder}/ may include only ${allowed_${folder}}\n")
+    endif()
+  endforeach()
+endforeach()
+if(problems)
+  message(FATAL_ERROR "Includes that cross the layers (docs/architecture.md):\n${problems}")
+endif()
+file(TOUCH ${STAMP})
