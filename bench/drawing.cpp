@@ -3,8 +3,8 @@
 // Together they should stay well under 50 microseconds.
 #include <benchmark/benchmark.h>
 
-#include "platform/device.h"
 #include "device/internal.h"
+#include "platform/device.h"
 
 namespace {
 

@@ -6,8 +6,6 @@
 // kernel drops the lock of a copy that dies, so a crash never blocks the next
 // start; the socket file it leaves behind is removed by whoever next takes the
 // lock from the same runtime folder.
-#include "device/port.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -28,6 +26,7 @@
 #include <string>
 #include <thread>
 
+#include "device/port.h"
 
 namespace ce {
 

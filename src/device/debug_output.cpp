@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/device.h"
 #include "common/utf.h"
+#include "platform/device.h"
 
 namespace ce {
 

@@ -33,8 +33,8 @@ struct GdiObject {
   int penWidth = 1;
   // Font
   LOGFONTW logfont{};
-  void* ttf = nullptr;   // the font engine's handle, owned by text.cpp
-  int pixelSize = 0;     // pixels per em
+  void* ttf = nullptr;  // the font engine's handle, owned by text.cpp
+  int pixelSize = 0;    // pixels per em
   bool bitmapStrike = false;
   explicit GdiObject(GdiKind k) : kind(k) {}
   ~GdiObject();
@@ -44,7 +44,7 @@ struct DeviceContext {
   // Where the pixels go: the screen, or the bitmap selected into a memory DC.
   Surface* target = nullptr;
   bool memory = false;
-  HWND window = nullptr;     // for window DCs
+  HWND window = nullptr;  // for window DCs
   // Device coordinates (0,0) map to (originX, originY) in target.
   int originX = 0;
   int originY = 0;
@@ -67,7 +67,6 @@ void InitDeviceContext(DeviceContext* dc);
 void RefreshMemoryDC(DeviceContext* dc);
 // Marks the screen as changed (for the host's next frame), in screen coordinates.
 void ScreenChanged(const RECT& r);
-
 
 // Text, implemented in text.cpp over the font engine.
 bool FontOpen(GdiObject* font);

@@ -11,9 +11,13 @@ bool g_claimed = false;
 std::string g_dataDir;  // the folder claimed
 }  // namespace
 
-HWND RemoteWindowStandIn() { return g_otherCopyRunning ? &g_standIn : nullptr; }
+HWND RemoteWindowStandIn() {
+  return g_otherCopyRunning ? &g_standIn : nullptr;
+}
 
-bool ActivateRunningCopy() { return g_otherCopyRunning && AskRunningInstanceToActivate(g_dataDir); }
+bool ActivateRunningCopy() {
+  return g_otherCopyRunning && AskRunningInstanceToActivate(g_dataDir);
+}
 
 namespace host {
 bool ClaimSingleCopy() {

@@ -103,9 +103,9 @@ bool ScriptStep();
 // with the timer due first.
 struct TimerRule {
   enum Kind {
-    Free,   // timers fall due as always
-    Held,   // no timer message now
-    Counted // one of a counted wait's messages: it comes at once
+    Free,    // timers fall due as always
+    Held,    // no timer message now
+    Counted  // one of a counted wait's messages: it comes at once
   } kind = Free;
   // Counted: the timer the wait names (of the windows of that class, the one
   // due first), if it names one.

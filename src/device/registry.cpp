@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
-#include "platform/host.h"
-#include "device/internal.h"
 #include "common/files.h"
 #include "common/utf.h"
+#include "device/internal.h"
+#include "platform/device.h"
+#include "platform/host.h"
 
 namespace ce {
 

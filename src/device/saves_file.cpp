@@ -8,9 +8,9 @@
 #include <iterator>
 #include <set>
 
+#include "common/utf.h"
 #include "platform/device.h"
 #include "platform/host.h"
-#include "common/utf.h"
 
 namespace ce::saves {
 

@@ -63,8 +63,9 @@ bool OptionsFromEnvironment(Options* o, std::string* error) {
   if (const char* s = std::getenv("MELVORIA_RECORD"); s && *s) {
     o->recordPath = s;
     if (scripted || o->headless) {
-      *error = "MELVORIA_RECORD records a session played in the window; a run with MELVORIA_SCRIPT or "
-               "MELVORIA_HEADLESS=1 has none";
+      *error =
+          "MELVORIA_RECORD records a session played in the window; a run with MELVORIA_SCRIPT or "
+          "MELVORIA_HEADLESS=1 has none";
       return false;
     }
   }

@@ -21,18 +21,25 @@ struct Surface {
 };
 
 inline std::uint32_t ToPixel(COLORREF c) {
-  return (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) | std::uint32_t(GetBValue(c));
+  return (std::uint32_t(GetRValue(c)) << 16) | (std::uint32_t(GetGValue(c)) << 8) |
+         std::uint32_t(GetBValue(c));
 }
-inline COLORREF FromPixel(std::uint32_t p) { return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255); }
+inline COLORREF FromPixel(std::uint32_t p) {
+  return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
+}
 
-inline bool RectEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+inline bool RectEmpty(const RECT& r) {
+  return r.right <= r.left || r.bottom <= r.top;
+}
 inline RECT Intersect(const RECT& a, const RECT& b) {
   RECT r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
          a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
   if (RectEmpty(r)) return RECT{0, 0, 0, 0};
   return r;
 }
-inline RECT Offset(const RECT& r, int dx, int dy) { return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy}; }
+inline RECT Offset(const RECT& r, int dx, int dy) {
+  return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
 
 // A set of disjoint rectangles.
 class Region {

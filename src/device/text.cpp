@@ -21,8 +21,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "device/internal.h"
 #include "common/utf.h"
+#include "device/internal.h"
 
 namespace ce {
 namespace {

@@ -33,9 +33,9 @@
 #include <mutex>
 #include <vector>
 
+#include "device/internal.h"
 #include "platform/device.h"
 #include "platform/host.h"
-#include "device/internal.h"
 
 namespace ce {
 
@@ -277,8 +277,8 @@ void MixAndDeliver(float* out, int frames) {
 EM_JS(void, web_audio_run, (int run), {
   const context = Module.SDL2 && Module.SDL2.audioContext;
   if (!context) return;
-  if (run && context.state === 'suspended') context.resume().catch(() => {});
-  if (!run && context.state === 'running') context.suspend().catch(() => {});
+  if (run&& context.state == = 'suspended') context.resume().catch(() = > {});
+  if (!run&& context.state == = 'running') context.suspend().catch(() = > {});
 });
 #endif
 
@@ -547,9 +547,9 @@ bool WaveOutputRunning() {
   if (!live) return false;
 #ifdef __EMSCRIPTEN__
   return EM_ASM_INT({
-    const context = Module.SDL2 && Module.SDL2.audioContext;
-    return context && context.state === 'running' ? 1 : 0;
-  }) != 0;
+           const context = Module.SDL2 && Module.SDL2.audioContext;
+           return context && context.state == = 'running' ? 1 : 0;
+         }) != 0;
 #else
   return SDL_GetAudioDeviceStatus(live) == SDL_AUDIO_PLAYING;
 #endif

@@ -79,6 +79,11 @@ struct World {
 
 World& W();
 bool IsLive(HWND hwnd);
+std::u16string Lower(std::u16string s);  // ASCII letters only, as class names compare
+Window* TopLevelOf(Window* w);
+bool ReallyVisible(const Window* w);  // it and every parent shown, none destroyed
+// Focus to the top-most visible window when the focused one is gone or hidden.
+void FocusFallback();
 RECT ScreenRectOf(const Window* w);     // where the window lies on the screen
 Region VisibleRegion(const Window* w);  // screen coordinates, without what covers it
 HWND WindowAtPoint(int x, int y);       // top-most visible window under a screen point

@@ -181,13 +181,4 @@ bool PadEvent(const SDL_Event& e) {
   }
 }
 
-void DesktopInputOpen() {
-  LoadKeyMap();
-  PadsOpen();
-}
-
-void DesktopInputClose() {
-  PadsClose();
-}
-
 }  // namespace ce

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <sstream>
 
-#include "input/input.h"
 #include "common/files.h"
 #include "common/utf.h"
+#include "input/input.h"
 
 namespace ce {
 

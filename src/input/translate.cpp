@@ -15,7 +15,8 @@ enum class Shortcut { None, FullScreen, Turn };
 
 Shortcut HostShortcut(const SDL_Keysym& key) {
   if (key.sym == SDLK_F11) return Shortcut::FullScreen;
-  if ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT)) return Shortcut::FullScreen;
+  if ((key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER) && (key.mod & KMOD_ALT))
+    return Shortcut::FullScreen;
   if (key.sym == SDLK_r && (key.mod & KMOD_CTRL)) return Shortcut::Turn;
   return Shortcut::None;
 }
@@ -81,3 +82,16 @@ HostAction Translator::Take(const SDL_Event& e) {
 }
 
 }  // namespace ce::input
+
+namespace ce {
+
+void DesktopInputOpen() {
+  LoadKeyMap();
+  PadsOpen();
+}
+
+void DesktopInputClose() {
+  PadsClose();
+}
+
+}  // namespace ce

@@ -25,12 +25,12 @@ ProgramIdentity Program();
 struct Options {
   int screenWidth = 480;
   int screenHeight = 640;
-  int dpi = 0;               // 0: 96 for a 240-wide screen class, else 192
-  bool headless = true;      // no desktop window
-  bool virtualTime = true;   // GetTickCount and timers follow a clock that only AdvanceTime moves
-  std::string scriptPath;    // empty: no script
-  std::string recordPath;    // empty: the session is not recorded
-  std::string dataDir;       // empty: from the environment
+  int dpi = 0;              // 0: 96 for a 240-wide screen class, else 192
+  bool headless = true;     // no desktop window
+  bool virtualTime = true;  // GetTickCount and timers follow a clock that only AdvanceTime moves
+  std::string scriptPath;   // empty: no script
+  std::string recordPath;   // empty: the session is not recorded
+  std::string dataDir;      // empty: from the environment
 };
 
 // Options as MELVORIA_SCREEN, MELVORIA_DPI, MELVORIA_HEADLESS, MELVORIA_SCRIPT,
@@ -56,8 +56,8 @@ int ScreenWidth();
 int ScreenHeight();
 // Pixels as 0x00RRGGBB, row by row.
 const std::vector<std::uint32_t>& ScreenPixels();
-std::uint32_t ScreenPixel(int x, int y);  // 0x00RRGGBB
-void Rotate();                             // swaps width and height
+std::uint32_t ScreenPixel(int x, int y);                           // 0x00RRGGBB
+void Rotate();                                                     // swaps width and height
 bool SaveScreenshot(const std::string& path, std::string* error);  // .png or .bmp
 
 // ---- input and time -------------------------------------------------------------
@@ -96,7 +96,7 @@ HWND CurrentMessageBox();
 
 // ---- wave output --------------------------------------------------------------------
 struct WaveEvent {
-  int device;       // the device's number, in opening order from 1
+  int device;  // the device's number, in opening order from 1
   const WAVEHDR* header;
   DWORD bytes;
 };

@@ -18,8 +18,8 @@
 #include <deque>
 #include <vector>
 
-#include "session/session.h"
 #include "common/utf.h"
+#include "session/session.h"
 
 namespace ce {
 

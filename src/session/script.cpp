@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "session/session.h"
 #include "common/utf.h"
 #include "device/port.h"
+#include "session/session.h"
 
 namespace ce {
 
@@ -345,6 +345,5 @@ std::int64_t ClockReading(std::int64_t now) {
   RecorderNoteClock(value);
   return value;
 }
-
 
 }  // namespace ce

@@ -172,7 +172,6 @@ void Present() {
 
 }  // namespace
 
-
 void HostEnter() {
   SDL_SetMainReady();
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -204,7 +203,8 @@ bool DesktopOpen(std::string* error) {
   }
   // The canvas holds the device's pixels one for one; the page scales it.
   Surface& screen = ScreenSurface();
-  g_page.window = SDL_CreateWindow(utf::ToUtf8(host::Program().windowClass).c_str(), 0, 0, screen.width, screen.height, 0);
+  g_page.window = SDL_CreateWindow(utf::ToUtf8(host::Program().windowClass).c_str(), 0, 0, screen.width,
+                                   screen.height, 0);
   if (!g_page.window) {
     *error = SDL_GetError();
     return false;

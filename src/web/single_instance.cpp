@@ -6,9 +6,13 @@
 
 namespace ce {
 
-bool ClaimInstance(const std::string&, std::function<void()>) { return true; }
+bool ClaimInstance(const std::string&, std::function<void()>) {
+  return true;
+}
 
-bool AskRunningInstanceToActivate(const std::string&) { return false; }
+bool AskRunningInstanceToActivate(const std::string&) {
+  return false;
+}
 
 void ReleaseInstance() {}
 

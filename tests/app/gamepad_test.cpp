@@ -18,12 +18,12 @@
 #include "app/screens.h"
 #include "app/shell_state.h"
 #include "app/startup.h"
-#include "game/state.h"
-#include "platform/host.h"
-#include "input/input.h"
-#include "session/session.h"
 #include "device/world.h"
+#include "game/state.h"
+#include "input/input.h"
+#include "platform/host.h"
 #include "render/draw.h"
+#include "session/session.h"
 #include "store/game_status.h"
 
 namespace fs = std::filesystem;

@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "app/program_state.h"
 #include "app/main_window.h"
 #include "app/popup.h"
+#include "app/program_state.h"
 #include "app/screens.h"
 #include "app/shell_state.h"
 #include "app/startup.h"
+#include "device/world.h"
 #include "game/state.h"
 #include "platform/device.h"
 #include "platform/host.h"
-#include "device/world.h"
 #include "render/draw.h"
 #include "render/scale.h"
 #include "screens/menu_layout.h"

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
-#include "platform/host.h"
 #include "desktop/desktop.h"
 #include "device/internal.h"
+#include "platform/device.h"
+#include "platform/host.h"
 
 using namespace ce;
 

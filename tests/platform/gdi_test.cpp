@@ -9,8 +9,8 @@
 #include <functional>
 #include <sstream>
 
-#include "platform/device.h"
 #include "device/internal.h"
+#include "platform/device.h"
 
 namespace ce {
 namespace {

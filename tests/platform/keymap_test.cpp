@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "input/input.h"
-#include "session/session.h"
 #include "scoped_env.h"
+#include "session/session.h"
 
 using namespace ce;
 namespace fs = std::filesystem;

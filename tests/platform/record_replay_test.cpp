@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
+#include "device/world.h"
 #include "platform/host.h"
 #include "session/session.h"
-#include "device/world.h"
 
 namespace ce {
 bool LoadScript(const std::string& path, std::string* error);

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
 #include "device/resource_pack.h"
+#include "platform/device.h"
 
 using namespace ce;
 

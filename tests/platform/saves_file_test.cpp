@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/scoped_env.h"
 #include "device/port.h"
+#include "platform/scoped_env.h"
 
 namespace fs = std::filesystem;
 using ce::saves::Value;

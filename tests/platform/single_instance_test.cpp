@@ -1,7 +1,5 @@
-#include "device/port.h"
-
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "device/port.h"
 #include "platform/scoped_env.h"
 
 namespace fs = std::filesystem;
@@ -41,7 +40,8 @@ TEST(SingleInstanceChild, RunsOnlyWhenStartedByTheTests) {
   if (!what) GTEST_SKIP() << "the copy that the single-instance tests start";
   if (std::string(what) == "claim") ::_exit(ce::ClaimInstance(ce::host::DataDir(), nullptr) ? 0 : 1);
   if (ce::ClaimInstance(ce::host::DataDir(), nullptr)) ::_exit(kClaimed);
-  ::_exit(ce::AskRunningInstanceToActivate(ce::host::DataDir()) ? kRefusedAndDelivered : kRefusedNotDelivered);
+  ::_exit(ce::AskRunningInstanceToActivate(ce::host::DataDir()) ? kRefusedAndDelivered
+                                                                : kRefusedNotDelivered);
 }
 
 // Starts that copy with this environment changed (an empty value unsets) and

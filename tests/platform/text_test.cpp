@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "platform/device.h"
 #include "device/internal.h"
+#include "platform/device.h"
 
 namespace ce {
 namespace {

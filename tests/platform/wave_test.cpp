@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "device/internal.h"
 #include "platform/device.h"
 #include "platform/host.h"
-#include "device/internal.h"
 #include "platform/scoped_env.h"
 
 using namespace ce;

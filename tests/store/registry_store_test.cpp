@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "app/shell_state.h"
+#include "device/world.h"
 #include "game/state.h"
 #include "platform/device.h"
 #include "platform/host.h"
-#include "device/world.h"
 #include "render/scale.h"
 #include "store/game_status.h"
 #include "store/hiscores.h"
