@@ -274,12 +274,14 @@ void MixAndDeliver(float* out, int frames) {
 #ifdef __EMSCRIPTEN__
 // (Before the player's first gesture a resume waits, and fails if the output
 // is closed first: nothing to report.)
+// clang-format off
 EM_JS(void, web_audio_run, (int run), {
   const context = Module.SDL2 && Module.SDL2.audioContext;
   if (!context) return;
-  if (run&& context.state == = 'suspended') context.resume().catch(() = > {});
-  if (!run&& context.state == = 'running') context.suspend().catch(() = > {});
+  if (run && context.state === 'suspended') context.resume().catch(() => {});
+  if (!run && context.state === 'running') context.suspend().catch(() => {});
 });
+// clang-format on
 #endif
 
 // Starts or stops the output that plays. Called with none of our locks held;
@@ -546,10 +548,12 @@ bool WaveOutputRunning() {
   SDL_AudioDeviceID live = S().live.load();
   if (!live) return false;
 #ifdef __EMSCRIPTEN__
+  // clang-format off
   return EM_ASM_INT({
-           const context = Module.SDL2 && Module.SDL2.audioContext;
-           return context && context.state == = 'running' ? 1 : 0;
-         }) != 0;
+    const context = Module.SDL2 && Module.SDL2.audioContext;
+    return context && context.state === 'running' ? 1 : 0;
+  }) != 0;
+  // clang-format on
 #else
   return SDL_GetAudioDeviceStatus(live) == SDL_AUDIO_PLAYING;
 #endif
