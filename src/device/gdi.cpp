@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <unordered_map>
 
 #include "device/internal.h"
@@ -148,7 +149,8 @@ bool Drawable(const DeviceContext* dc) {
 }
 
 // Calls f for each visible piece of r (target coordinates) and tells the
-// presenter what a screen context touched.
+// presenter what a screen context touched: the piece, or the part of it that
+// f returns when it returns one.
 template <class F>
 void ForEachPiece(DeviceContext* dc, RECT r, F&& f) {
   r = Intersect(r, TargetBounds(dc));
@@ -157,7 +159,12 @@ void ForEachPiece(DeviceContext* dc, RECT r, F&& f) {
   for (const RECT& c : dc->clip.Rects()) {
     RECT p = Intersect(r, c);
     if (RectEmpty(p)) continue;
-    f(p);
+    if constexpr (std::is_same_v<decltype(f(p)), RECT>) {
+      p = f(p);
+      if (RectEmpty(p)) continue;
+    } else {
+      f(p);
+    }
     if (RectEmpty(touched)) {
       touched = p;
     } else {
@@ -244,17 +251,27 @@ bool CopySameSize(DeviceContext* dst, RECT d, DeviceContext* src, int ox, int oy
       view = SourceView{scratch.data(), w, -d.left, -d.top};
     }
   }
+  // On the screen, rows that already hold the source are left as they are and
+  // not reported: a window painted again unchanged costs the presenter nothing.
+  const bool screen = !dst->memory && !keyed;
   ForEachPiece(dst, d, [&](const RECT& p) {
     int w = p.right - p.left;
+    RECT written{p.left, p.bottom, p.right, p.top};
     for (int y = p.top; y < p.bottom; ++y) {
       std::uint32_t* out = t.row(y) + p.left;
       const std::uint32_t* in = view.at(p.left, y);
+      if (screen) {
+        if (std::memcmp(out, in, std::size_t(w) * 4) == 0) continue;
+        written.top = std::min<LONG>(written.top, y);
+        written.bottom = y + 1;
+      }
       if (!keyed) {
         std::memcpy(out, in, std::size_t(w) * 4);
       } else {
         KeyedRow(out, in, w, key);
       }
     }
+    return screen ? written : p;
   });
   return true;
 }
