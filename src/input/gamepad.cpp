@@ -5,10 +5,14 @@
 // them as they govern the arrows. A held direction does not repeat: the game
 // acts on releases, so repeated presses would change nothing.
 #include <SDL.h>
+#include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <set>
 
 #include "input/input.h"
 
@@ -30,13 +34,37 @@ struct Pad {
   int x = 0;
   int y = 0;
   UINT stick = 0;  // the direction the stick holds
+  // The device files SDL reads the pad from: the window's wait wakes on them.
+  std::vector<int> fds;
+  // Neither such a file nor virtual: its state is read only by polling.
+  bool polled = false;
 };
 
 struct Pads {
   bool open = false;
   std::vector<Pad> pads;
+  SDL_JoystickID virtualPad = -1;  // MELVORIA_VIRTUAL_PAD's, while attached
 };
 Pads g_pads;
+
+// The open files of this process that are input devices.
+std::set<int> DeviceFds() {
+  std::set<int> fds;
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return fds;
+  while (dirent* e = readdir(dir)) {
+    char path[300], target[256];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%s", e->d_name);
+    ssize_t n = readlink(path, target, sizeof target - 1);
+    if (n <= 0) continue;
+    target[n] = 0;
+    if (std::strncmp(target, "/dev/input/", 11) == 0 || std::strncmp(target, "/dev/hidraw", 11) == 0 ||
+        std::strncmp(target, "/dev/bus/usb/", 13) == 0)
+      fds.insert(std::atoi(e->d_name));
+  }
+  closedir(dir);
+  return fds;
+}
 
 void Press(UINT vk) {
   QueueInput({InputEvent::KeyDown, 0, 0, vk});
@@ -79,16 +107,21 @@ Pad* Find(SDL_JoystickID id) {
 }
 
 void Plugged(int deviceIndex) {
+  if (Find(SDL_JoystickGetDeviceInstanceID(deviceIndex))) return;  // told twice (at start-up and by its own event)
+  std::set<int> before = DeviceFds();
   SDL_GameController* c = SDL_GameControllerOpen(deviceIndex);
   if (!c) return;
   SDL_JoystickID id = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c));
-  if (Find(id)) {  // told twice (at start-up and by its own event)
+  if (Find(id)) {
     SDL_GameControllerClose(c);
     return;
   }
   Pad p;
   p.id = id;
   p.controller = c;
+  for (int fd : DeviceFds())
+    if (!before.count(fd)) p.fds.push_back(fd);
+  p.polled = p.fds.empty() && !SDL_JoystickIsVirtual(deviceIndex);
   g_pads.pads.push_back(p);
 }
 
@@ -143,6 +176,12 @@ void PadsOpen() {
     return;
   }
   g_pads.open = true;
+  // Measurements and tests: one pad, SDL's virtual joystick, plugged in.
+  if (const char* v = std::getenv("MELVORIA_VIRTUAL_PAD"); v && std::strcmp(v, "1") == 0) {
+    int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                          SDL_CONTROLLER_BUTTON_MAX, 0);
+    if (index >= 0) g_pads.virtualPad = SDL_JoystickGetDeviceInstanceID(index);
+  }
   // Pads plugged in before the start arrive as events too; opened here they
   // work from the first frame.
   for (int i = 0; i < SDL_NumJoysticks(); ++i)
@@ -152,12 +191,24 @@ void PadsOpen() {
 void PadsClose() {
   if (!g_pads.open) return;
   for (Pad& p : g_pads.pads) SDL_GameControllerClose(p.controller);
+  for (int i = 0; g_pads.virtualPad >= 0 && i < SDL_NumJoysticks(); ++i)
+    if (SDL_JoystickGetDeviceInstanceID(i) == g_pads.virtualPad) SDL_JoystickDetachVirtual(i);
   g_pads = Pads{};
   SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
 int PadsOpenCount() {
   return int(g_pads.pads.size());
+}
+
+void PadWaitFds(std::vector<int>* fds) {
+  for (const Pad& p : g_pads.pads) fds->insert(fds->end(), p.fds.begin(), p.fds.end());
+}
+
+bool PadsPolled() {
+  for (const Pad& p : g_pads.pads)
+    if (p.polled) return true;
+  return false;
 }
 
 bool PadEvent(const SDL_Event& e) {

@@ -50,6 +50,12 @@ void PadsClose();
 // false for an event that is not a pad's.
 bool PadEvent(const SDL_Event& e);
 int PadsOpenCount();
+// The files the open pads are read from (appended): a wait that watches them
+// wakes at a pad's press. Virtual pads have none: they change only when this
+// process changes them.
+void PadWaitFds(std::vector<int>* fds);
+// Whether an open pad has no such file, so its state must be polled.
+bool PadsPolled();
 
 // The desktop window's input, brought up with it: the keys file and the pads.
 void DesktopInputOpen();
