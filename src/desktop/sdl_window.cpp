@@ -1,7 +1,10 @@
 // The desktop window that shows the device's screen, and the input it takes.
 #include <SDL.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -44,6 +47,8 @@ struct Desktop {
   int pixelW = 0, pixelH = 0, pointW = 0, pointH = 0;
   std::int64_t lastFrame = -1000;
   std::int64_t lastPoll = 0;
+  std::int64_t lastWake = 0;
+  std::int64_t lastCheck = 0;  // when EventsDue last looked at the display
   int frameMs = 16;
   bool fullscreen = false;
   bool textInput = false;
@@ -79,8 +84,30 @@ void SetIcon() {
 
 // Room left around the picture for a window's frame and title bar.
 constexpr int kFrameW = 16, kFrameH = 48;
-// How often the display's events are taken while the program is busy.
+// How often the display's events are taken while the program is busy, when
+// the display's connection cannot be watched.
 constexpr int kPollMs = 4;
+// SDL's own periodic work (a pad plugged in, the screen saver) done at least
+// this often while the program is awake anyway.
+constexpr int kPumpAnywayMs = 250;
+
+// The X server's connection, when the window is on one: its file (-1
+// otherwise), and whether Xlib already holds events read from it.
+int DisplayFd();
+bool DisplayHasQueued();
+void ForgetDisplay();
+
+// Written by other threads to wake the window's wait.
+int WakeFd() {
+  static const int fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  return fd;
+}
+void WakeFromOtherThread() {
+  std::uint64_t one = 1;
+  if (WakeFd() >= 0 && write(WakeFd(), &one, sizeof one) < 0) {
+    // Full: a wake is pending anyway.
+  }
+}
 
 // The usable area of a display, and its whole size.
 void DisplayAreas(int display, SDL_Rect* usable, SDL_Rect* whole) {
@@ -368,6 +395,46 @@ void PollEvents() {
   while (SDL_PollEvent(&e)) HandleEvent(e);
   g_desk.lastPoll = RealClockMs();
 }
+
+// What the wait watches: the display, the other threads' wake, the pads.
+std::vector<pollfd>& WaitFds() {
+  static std::vector<pollfd> fds;
+  static std::vector<int> pads;
+  fds.clear();
+  pads.clear();
+  if (DisplayFd() >= 0) fds.push_back(pollfd{DisplayFd(), POLLIN, 0});
+  if (WakeFd() >= 0) fds.push_back(pollfd{WakeFd(), POLLIN, 0});
+  PadWaitFds(&pads);
+  for (int fd : pads) fds.push_back(pollfd{fd, POLLIN, 0});
+  return fds;
+}
+
+// Waits up to timeoutMs (-1: no end) for something to read; true when there is.
+bool WaitReadable(int timeoutMs) {
+  std::vector<pollfd>& fds = WaitFds();
+  int n = poll(fds.data(), nfds_t(fds.size()), timeoutMs);
+  if (n <= 0) return false;
+  for (const pollfd& p : fds)
+    if (p.fd == WakeFd() && (p.revents & POLLIN)) {
+      std::uint64_t count;
+      if (read(WakeFd(), &count, sizeof count) < 0) {
+        // Taken by an earlier read.
+      }
+    }
+  return true;
+}
+
+// Whether SDL has events to take, looked at every kPollMs while the program
+// is busy (a wait looks at once). Without a display to watch, taken every kPollMs.
+bool EventsDue(std::int64_t now) {
+  std::int64_t since = now - g_desk.lastPoll;
+  if (DisplayFd() < 0) return since >= kPollMs;
+  if (since >= kPumpAnywayMs || (PadsPolled() && since >= g_desk.frameMs)) return true;
+  if (now - g_desk.lastCheck < kPollMs) return false;
+  g_desk.lastCheck = now;
+  if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) || DisplayHasQueued()) return true;
+  return WaitReadable(0);
+}
 }  // namespace
 
 bool DesktopProbe(std::string* error) {
@@ -454,6 +521,7 @@ void DesktopClose() {
   if (g_desk.texture) SDL_DestroyTexture(g_desk.texture);
   if (g_desk.renderer) SDL_DestroyRenderer(g_desk.renderer);
   if (g_desk.window && !lost) SDL_DestroyWindow(g_desk.window);
+  ForgetDisplay();
   if (g_desk.window && !lost) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   if (g_desk.frameLog) std::fclose(g_desk.frameLog);
   ScreenWrites().Clear();
@@ -492,6 +560,7 @@ void RequestRaiseFromOtherThread() {
     e.type = wake;
     SDL_PushEvent(&e);
   }
+  WakeFromOtherThread();
   std::lock_guard<std::mutex> lock(g_wakeMutex);
   g_wake.notify_all();
 }
@@ -501,7 +570,7 @@ void DesktopPresentIfDue() {
   if (g_closeRequested.exchange(false)) CloseProgram();
   if (!g_desk.window) return;
   std::int64_t now = RealClockMs();
-  if (now - g_desk.lastPoll >= kPollMs) PollEvents();
+  if (EventsDue(now)) PollEvents();
   if (!ScreenDirty() && !g_desk.whole) return;
   if (!Showing()) {
     // Nothing is drawn while no one sees it; the frame that shows it again is whole.
@@ -510,7 +579,8 @@ void DesktopPresentIfDue() {
     g_desk.whole = true;
     return;
   }
-  if (now - g_desk.lastFrame >= g_desk.frameMs) Frame();
+  // A millisecond early still counts: the wait's clock has no finer grain.
+  if (now - g_desk.lastFrame >= g_desk.frameMs - 1) Frame();
 }
 
 void DesktopWait(std::int64_t deadlineMs) {
@@ -524,22 +594,39 @@ void DesktopWait(std::int64_t deadlineMs) {
                       [] { return g_raiseRequested.load() || g_closeRequested.load(); });
     return;
   }
+  // Timers wake the window once a display frame at most: the ticks that fell
+  // due meanwhile all come then, one after another (the device keeps each
+  // tick; only a wait of eight periods loses any).
   std::int64_t until = deadlineMs;
+  if (until >= 0) until = std::max(until, std::max(g_desk.lastFrame, g_desk.lastWake) + g_desk.frameMs);
   if ((ScreenDirty() || g_desk.whole) && Showing()) {
     std::int64_t frame = g_desk.lastFrame + g_desk.frameMs;
     if (until < 0 || frame < until) until = frame;
   }
   int timeout = until < 0 ? -1 : int(std::max<std::int64_t>(0, until - now));
+  if (DisplayFd() >= 0) {
+    // A real wait, whatever pads are open: the display, the other threads and
+    // the pads' own files wake it. A pad that can only be polled is polled once
+    // a frame.
+    if (PadsPolled() && (timeout < 0 || timeout > g_desk.frameMs)) timeout = g_desk.frameMs;
+    if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) || DisplayHasQueued() || WaitReadable(timeout))
+      PollEvents();
+    g_desk.lastWake = RealClockMs();
+    DesktopPresentIfDue();
+    return;
+  }
   if (timeout >= 0 && timeout <= kPollMs) {
     // A running game's next tick is this close: sleep to it without asking the
     // display for events, which are taken every kPollMs anyway.
     std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+    g_desk.lastWake = RealClockMs();
     DesktopPresentIfDue();
     return;
   }
   SDL_Event e;
   int got = timeout < 0 ? SDL_WaitEvent(&e) : SDL_WaitEventTimeout(&e, timeout);
   g_desk.lastPoll = RealClockMs();  // the wait took the display's events
+  g_desk.lastWake = g_desk.lastPoll;
   if (got) {
     HandleEvent(e);
     PollEvents();
@@ -571,7 +658,8 @@ void CatchCloseSignals() {
       g_closeRequested = true;
       SDL_Event e{};
       e.type = SDL_USEREVENT;
-      SDL_PushEvent(&e);  // wakes the window's wait; fails harmlessly without a window
+      SDL_PushEvent(&e);  // fails harmlessly without a window
+      WakeFromOtherThread();
       std::lock_guard<std::mutex> lock(g_wakeMutex);
       g_wake.notify_all();
     }
@@ -589,6 +677,8 @@ namespace {
 
 #if defined(SDL_VIDEO_DRIVER_X11)
 std::atomic<unsigned long> g_xWindow{0};
+Display* g_xDisplay = nullptr;
+int (*g_xEventsQueued)(Display*, int) = nullptr;
 
 // An error about our window means that it is gone; others are told and let pass
 // (Xlib's own handler would end the program).
@@ -619,6 +709,9 @@ void WatchForLostWindow(SDL_Window* window) {
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
   g_xWindow = info.info.x11.window;
+  using EventsQueued = int (*)(Display*, int);
+  g_xEventsQueued = reinterpret_cast<EventsQueued>(dlsym(RTLD_DEFAULT, "XEventsQueued"));
+  if (g_xEventsQueued) g_xDisplay = info.info.x11.display;
   // Xlib is SDL's, loaded with it.
   using SetHandler = XErrorHandler (*)(XErrorHandler);
   if (auto set = reinterpret_cast<SetHandler>(dlsym(RTLD_DEFAULT, "XSetErrorHandler"))) set(OnXError);
@@ -628,6 +721,27 @@ void WatchForLostWindow(SDL_Window* window) {
   SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 #else
   (void)window;
+#endif
+}
+
+int DisplayFd() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  if (g_xDisplay && !g_windowLost) return ConnectionNumber(g_xDisplay);
+#endif
+  return -1;
+}
+
+void ForgetDisplay() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  g_xDisplay = nullptr;
+#endif
+}
+
+bool DisplayHasQueued() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+  return g_xDisplay && g_xEventsQueued(g_xDisplay, QueuedAlready) > 0;
+#else
+  return false;
 #endif
 }
 
