@@ -292,12 +292,17 @@ std::vector<RECT> Shown::Take(const Surface& screen, const std::vector<RECT>& wr
       if (std::memcmp(a + r.left, b + r.left, bytes) == 0) continue;
       top = std::min(top, y);
       bottom = y + 1;
+      // Eight pixels at a time, then one.
+      constexpr int kRun = 8;
       int x = r.left;
+      while (x + kRun <= left && std::memcmp(a + x, b + x, sizeof(std::uint32_t) * kRun) == 0) x += kRun;
       while (x < left && a[x] == b[x]) ++x;
       left = x;
-      x = r.right - 1;
-      while (x >= right && a[x] == b[x]) --x;
-      right = std::max(right, x + 1);
+      x = r.right;
+      while (x - kRun >= right && std::memcmp(a + x - kRun, b + x - kRun, sizeof(std::uint32_t) * kRun) == 0)
+        x -= kRun;
+      while (x > right && a[x - 1] == b[x - 1]) --x;
+      right = x;
       std::memcpy(b + r.left, a + r.left, bytes);
     }
     if (top >= bottom) continue;
