@@ -3,6 +3,8 @@
 # `make test-deb` builds and checks that package. `make web` builds the game as a web page in build-web/,
 # `make test-web` checks that page in headless Chromium against the desktop program,
 # `make serve-web` serves it with compression at http://127.0.0.1:8000/ (PORT=N).
+# `make fuzz` builds the fuzz targets with clang in $(FUZZ_BUILD)/, `make fuzz-check` runs each for its
+# bounded time (fuzz/check.sh; FUZZ_TARGETS="store utf" picks some).
 # DRY_RUN=1 prints the packages a target would make sure of and the commands it would run, and does nothing.
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -10,10 +12,15 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 DESTDIR ?=
 DEB_BUILD ?= build-deb
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TARGETS ?=
 # What building and running the game needs: all that `make run` and `make install` install.
 GAME_PACKAGES = cmake g++ make pkg-config libsdl2-dev libsdl2-ttf-dev libfontconfig-dev zlib1g-dev fonts-wine fonts-dejavu-core
 # What `make deb` adds.
 DEB_PACKAGES = dpkg-dev debhelper
+# What `make fuzz` adds: clang with its libFuzzer and sanitizer runtimes (the store target plays in
+# the tests' engine world, which includes GoogleTest's header).
+FUZZ_PACKAGES = clang libclang-rt-14-dev libgtest-dev
 # Everything: the suite, the benchmarks and the checks of the installed files and the package.
 PACKAGES = $(GAME_PACKAGES) $(DEB_PACKAGES) \
            libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth x11-apps xdotool openbox wmctrl python3 \
@@ -21,7 +28,8 @@ PACKAGES = $(GAME_PACKAGES) $(DEB_PACKAGES) \
 
 RUN = $(if $(DRY_RUN),@echo,)
 
-.PHONY: run game test build deps deps-game deps-deb install deb test-deb web test-web serve-web clean bench format
+.PHONY: run game test build deps deps-game deps-deb deps-fuzz install deb test-deb web test-web serve-web clean bench format \
+        fuzz fuzz-check
 
 run: game
 	$(RUN) ./$(BUILD)/melvoria
@@ -78,6 +86,21 @@ deps-game:
 deps-deb:
 	$(call apt_install,$(GAME_PACKAGES) $(DEB_PACKAGES))
 
+deps-fuzz:
+	$(call apt_install,$(GAME_PACKAGES) $(FUZZ_PACKAGES))
+
+FUZZ_NAMES = store hiscores script keys bitmap utf
+
+# The whole program instrumented (coverage, AddressSanitizer, UndefinedBehaviorSanitizer); only the
+# fuzz targets are built.
+fuzz: deps-fuzz
+	$(RUN) env CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DMELVORIA_FUZZ=ON -DMELVORIA_TESTS=OFF \
+	  -DMELVORIA_BENCH=OFF $(CMAKE_FLAGS)
+	$(RUN) cmake --build $(FUZZ_BUILD) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_NAMES))
+
+fuzz-check: fuzz
+	$(RUN) fuzz/check.sh $(FUZZ_BUILD) $(FUZZ_TARGETS)
+
 bench: build
 	$(RUN) sh -c 'for b in $(BUILD)/bench_*; do $$b; done'
 
@@ -85,4 +108,4 @@ format:
 	clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')
 
 clean:
-	rm -rf $(BUILD) $(DEB_BUILD)
+	rm -rf $(BUILD) $(DEB_BUILD) $(FUZZ_BUILD)
