@@ -209,14 +209,15 @@ void Scaler::Draw(const Surface& screen, const RECT& areaIn, std::uint32_t* dst,
           std::memcpy(&sum, sums + 2 * k, sizeof sum);
           sum += v;
         }
+        if (j == rows - 1) sum = (sum + 128) >> 8;  // back to 0..255 after the last row
         std::memcpy(sums + 2 * k, &sum, sizeof sum);
       }
       if (span % 2) {
         std::uint64_t v = std::uint64_t(wj) * spread(p[span - 1]);
         sums[span - 1] = j == 0 ? v : sums[span - 1] + v;
+        if (j == rows - 1) sums[span - 1] = ((sums[span - 1] + kHalf) >> 8) & kLanes;
       }
     }
-    for (std::size_t c = 0; c < span; ++c) sums[c] = ((sums[c] + kHalf) >> 8) & kLanes;
     auto pack = [](std::uint64_t v) {
       v = ((v + kHalf) >> 8) & kLanes;
       v = (v | (v >> 8)) & 0x0000FFFF0000FFFFull;
@@ -225,31 +226,7 @@ void Scaler::Draw(const Surface& screen, const RECT& areaIn, std::uint32_t* dst,
     std::uint32_t* o = out(area.left, Y);
     if (!x_.three.empty()) {
       sums[span] = sums[span + 1] = 0;  // under the zero weights past the row
-      // Two window pixels at a time in eight 16-bit lanes: the same sums as
-      // one at a time (no lane passes 255 x 256 + 128).
-      constexpr std::uint64_t kEach = 0x0001000100010001ull;
-      int X = 0;
-      for (; X + 2 <= w; X += 2) {
-        auto da = std::size_t(d0 + X), db = da + 1;
-        const std::uint32_t* wa = x_.three.data() + da * 3;
-        const std::uint32_t* wb = wa + 3;
-        const std::uint64_t* pa = sums + (x_.first[da] - c0);
-        const std::uint64_t* pb = sums + (x_.first[db] - c0);
-        Lanes8 v = {};
-        for (int k = 0; k < 3; ++k) {
-          const std::uint64_t pk[2] = {pa[k], pb[k]}, wk[2] = {wa[k] * kEach, wb[k] * kEach};
-          Lanes8 pv, wv;
-          std::memcpy(&pv, pk, sizeof pv);
-          std::memcpy(&wv, wk, sizeof wv);
-          v += pv * wv;
-        }
-        Bytes8 b = __builtin_convertvector((v + 128) >> 8, Bytes8);
-        std::uint32_t two[2];
-        std::memcpy(two, &b, sizeof two);
-        o[X] = 0xFF000000u | two[0];
-        o[X + 1] = 0xFF000000u | two[1];
-      }
-      for (; X < w; ++X) {
+      for (int X = 0; X < w; ++X) {
         auto dx = std::size_t(d0 + X);
         const std::uint32_t* wx = x_.three.data() + dx * 3;
         const std::uint64_t* p = sums + (x_.first[dx] - c0);
