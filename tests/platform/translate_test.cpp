@@ -80,12 +80,12 @@ std::vector<std::string> Queued() {
   static const char* const kNames[] = {"down", "move", "up", "keydown", "keyup", "char"};
   std::vector<std::string> out;
   for (const InputEvent& e : W().input) {
-    std::string s = kNames[e.kind];
+    char line[48];
     if (e.kind <= InputEvent::Up)
-      s += " " + std::to_string(e.x) + " " + std::to_string(e.y);
+      std::snprintf(line, sizeof line, "%s %d %d", kNames[e.kind], e.x, e.y);
     else
-      s += " " + std::to_string(e.code);
-    out.push_back(s);
+      std::snprintf(line, sizeof line, "%s %u", kNames[e.kind], unsigned(e.code));
+    out.push_back(line);
   }
   return out;
 }
