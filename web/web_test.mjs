@@ -139,14 +139,12 @@ describe('the page as a player meets it', () => {
     });
   }
 
-  test('taps start a game, the reels spin and sound plays, started by the first tap', async () => {
+  test('taps start a game, the reels spin and sound plays, its output opened by the first sound', async () => {
     const context = await browser.createBrowserContext();
     try {
       const page = await openPage(context);
       await waitForFirstFrame(page);
-      const audio = await page.evaluate(() => window.watch.audioContext && window.watch.audioContext.state);
-      assert.ok(audio, 'the game opened no audio output: it found no sound');
-      assert.equal(audio, 'suspended', 'sound before any tap');
+      assert.equal(await page.evaluate(() => window.watch.audioContext), undefined, 'an audio output before any sound');
       const menu = await canvasPicture(page);
       await tap(page, 240, 333);  // EASY GAME: the Help popup
       assert.ok(await waitForChange(page, menu), 'the tap on EASY GAME changed nothing');
@@ -158,6 +156,9 @@ describe('the page as a player meets it', () => {
       await tap(page, 374, 575);  // SPIN ALL
       assert.ok(await waitForChange(page, board, 3000), 'the reels did not move');
       await page.waitForFunction(() => window.watch.audioPeak > 0.01, {timeout: 10000});
+      assert.equal(await page.evaluate(() => window.watch.audioContext.state), 'running');
+      // Once every sound has played, the output stops again.
+      await page.waitForFunction(() => window.watch.audioContext.state === 'suspended', {timeout: 20000});
       assert.deepEqual(page.errors, []);
     } finally {
       await context.close();
@@ -235,21 +236,21 @@ describe('the page as a player meets it', () => {
       const page = await openPage(context);
       await waitForFirstFrame(page);
       const menu = await canvasPicture(page);
-      await tap(page, 240, 501);  // HI-SCORES: a screen without timers, after a sound
+      await tap(page, 240, 501);  // HI-SCORES: a screen without timers
       assert.ok(await waitForChange(page, menu), 'the tap on HI-SCORES changed nothing');
       await sleep(1500);
       const before = await page.evaluate(() => ({timeouts: watch.timeouts, audioCalls: watch.audioCalls}));
       const metrics = await page.metrics();
       await sleep(3000);
       const later = await page.evaluate(() => ({timeouts: watch.timeouts, audioCalls: watch.audioCalls,
-        audio: watch.audioContext.state}));
+        audio: watch.audioContext ? watch.audioContext.state : 'none'}));
       const metricsLater = await page.metrics();
       const scriptMs = (metricsLater.ScriptDuration - metrics.ScriptDuration) * 1000;
       console.log(`idle for 3 s: ${later.timeouts - before.timeouts} timers, ` +
         `${later.audioCalls - before.audioCalls} audio calls, ${scriptMs.toFixed(2)} ms of script`);
       assert.equal(later.timeouts - before.timeouts, 0, 'timers set while idle');
       assert.equal(later.audioCalls - before.audioCalls, 0, 'audio processed while idle');
-      assert.equal(later.audio, 'suspended', 'the audio output still runs');
+      assert.notEqual(later.audio, 'running', 'the audio output still runs');
       assert.deepEqual(page.errors, []);
     } finally {
       await context.close();

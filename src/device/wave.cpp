@@ -17,7 +17,9 @@
 // once every queue has run dry and the limiter has let go, and a write starts
 // it again, so a quiet game costs no CPU. In a browser the output is the
 // page's audio context, suspended and resumed instead (a paused SDL output
-// there would still be called for silence).
+// there would still be called for silence), and it is opened at the first
+// write rather than the first open: making the context holds the page for a
+// long step, which the page's start goes without.
 #include <SDL.h>
 #ifdef __EMSCRIPTEN__
 #include <emscripten.h>
@@ -312,8 +314,9 @@ void SDLCALL AudioCallback(void*, Uint8* stream, int length) {
   if (Idle()) RunOutput(false);
 }
 
-// Opens the one SDL output on first use. With SDL's dummy driver the output
-// stays paused and tests drive the mixer through host::MixForTest.
+// Opens the one SDL output on first use (in a browser, the first write). With
+// SDL's dummy driver the output stays paused and tests drive the mixer through
+// host::MixForTest.
 bool EnsureOutput() {
   State& s = S();
   std::lock_guard<std::mutex> lock(s.outputMutex);
@@ -374,7 +377,9 @@ MMRESULT waveOutOpen(HWAVEOUT* result, UINT deviceId, const WAVEFORMATEX* format
   DWORD kind = flags & 0x00070000u;
   if (kind != CALLBACK_NULL && kind != CALLBACK_FUNCTION) return MMSYSERR_INVALPARAM;
   if (!result || (kind == CALLBACK_FUNCTION && !callback)) return MMSYSERR_INVALPARAM;
+#ifndef __EMSCRIPTEN__
   if (!EnsureOutput()) return MMSYSERR_NODRIVER;
+#endif
 
   auto device = std::make_unique<WaveDevice>();
   device->format = *format;
@@ -413,6 +418,9 @@ MMRESULT waveOutUnprepareHeader(HWAVEOUT device, WAVEHDR* header, UINT headerSiz
 }
 
 MMRESULT waveOutWrite(HWAVEOUT device, WAVEHDR* header, UINT headerSize) {
+#ifdef __EMSCRIPTEN__
+  if (!EnsureOutput()) return MMSYSERR_NODRIVER;
+#endif
   {
     std::lock_guard<std::mutex> lock(S().mutex);
     WaveDevice* d = Find(device);
