@@ -90,6 +90,9 @@ constexpr int kPollMs = 4;
 // SDL's own periodic work (a pad plugged in, the screen saver) done at least
 // this often while the program is awake anyway.
 constexpr int kPumpAnywayMs = 250;
+// A wait with nothing to wait for still ends this often, for SDL to find a
+// pad plugged in (its own wait does the same).
+constexpr int kLookForPadsMs = 3000;
 
 // The X server's connection, when the window is on one: its file (-1
 // otherwise), and whether Xlib already holds events read from it.
@@ -609,6 +612,7 @@ void DesktopWait(std::int64_t deadlineMs) {
     // the pads' own files wake it. A pad that can only be polled is polled once
     // a frame.
     if (PadsPolled() && (timeout < 0 || timeout > g_desk.frameMs)) timeout = g_desk.frameMs;
+    if (timeout < 0 || timeout > kLookForPadsMs) timeout = kLookForPadsMs;
     if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) || DisplayHasQueued() || WaitReadable(timeout))
       PollEvents();
     g_desk.lastWake = RealClockMs();
