@@ -548,6 +548,8 @@ void DesktopFailDraws(int count) {
   g_desk.failDraws = count;
 }
 
+void StartStep() {}
+
 void DesktopRaise() {
   if (!g_desk.window) return;
   SDL_RestoreWindow(g_desk.window);

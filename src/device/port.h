@@ -74,6 +74,10 @@ void RequestRaiseFromOtherThread();
 // The device wrote these screen pixels (present/frame.cpp keeps them for the next frame).
 void ScreenWritten(const RECT& r);
 
+// ---- the start: web/page.cpp hands the browser back here now and then; the desktop does nothing ----
+// Between steps of the program's start, until its first wait.
+void StartStep();
+
 // ---- the host's entry (session/run.cpp calls them; each host has its own) ----
 // Once the command line is understood, before anything else runs.
 void HostEnter();

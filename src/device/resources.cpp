@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/device.h"
 #include "device/internal.h"
+#include "device/port.h"
 #include "device/resource_pack.h"
+#include "platform/device.h"
 
 namespace ce {
 
@@ -77,6 +78,7 @@ const ResourceInfo* Ready(std::size_t index) {
   Resources& a = All();
   Packed& p = a.packed[index];
   if (!p.bytes) return &a.table[index];
+  if (!p.tried) StartStep();  // unpacking takes a while
   std::lock_guard<std::mutex> lock(a.unpacking);
   ResourceInfo& info = a.table[index];
   if (!p.tried) {
@@ -156,13 +158,15 @@ bool TypeName(LPCWSTR type, std::string* out) {
 bool UnpackResource(const std::uint8_t* packed, std::size_t size, std::vector<std::uint8_t>* out) {
   out->clear();
   if (!packed || size < 4) return false;
-  const uLongf want = uLongf(packed[0]) | uLongf(packed[1]) << 8 | uLongf(packed[2]) << 16 | uLongf(packed[3]) << 24;
+  const uLongf want =
+      uLongf(packed[0]) | uLongf(packed[1]) << 8 | uLongf(packed[2]) << 16 | uLongf(packed[3]) << 24;
   if (want > kMaxUnpackedResource) return false;
   std::vector<std::uint8_t> bytes(want);
   uLongf got = want;
   // (zlib wants somewhere to write even for nothing.)
   Bytef none = 0;
-  if (uncompress(want ? bytes.data() : &none, &got, packed + 4, uLong(size - 4)) != Z_OK || got != want) return false;
+  if (uncompress(want ? bytes.data() : &none, &got, packed + 4, uLong(size - 4)) != Z_OK || got != want)
+    return false;
   *out = std::move(bytes);
   return true;
 }

@@ -203,6 +203,7 @@ HWND CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR title, DWORD style, int x
     w->parent->children.push_back(w);
   else
     world.topLevels.push_back(w);
+  StartStep();
   if (w->proc(w, WM_CREATE, 0, reinterpret_cast<LPARAM>(param)) == -1) {
     DestroyWindow(w);
     return nullptr;
@@ -375,7 +376,10 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
 
 BOOL UpdateWindow(HWND hwnd) {
   if (!IsLive(hwnd)) return FALSE;
-  if (!hwnd->invalid.Empty() && ReallyVisible(hwnd)) hwnd->proc(hwnd, WM_PAINT, 0, 0);
+  if (!hwnd->invalid.Empty() && ReallyVisible(hwnd)) {
+    StartStep();
+    hwnd->proc(hwnd, WM_PAINT, 0, 0);
+  }
   return TRUE;
 }
 
@@ -393,6 +397,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
     w->visible = true;
     if (ReallyVisible(w)) SaveUnder(w);
   }
+  StartStep();
   w->proc(w, WM_MOVE, 0, MAKELPARAM(x, y));
   w->proc(w, WM_SIZE, 0, MAKELPARAM(width, height));
   if (repaint) w->invalid = Region(RECT{0, 0, std::max(0, width), std::max(0, height)});

@@ -49,6 +49,21 @@ EM_ASYNC_JS(void, web_wait, (int timeoutMs), {
   });
 });
 
+// A turn of the browser's, then the program goes on: a message to ourselves,
+// not a timer (nested timers wait 4 ms each). Not while the program is
+// suspended: a call of the page's own runs then, and it cannot wait.
+EM_JS(int, web_may_yield, (), { return Asyncify.currData ? 0 : 1; });
+EM_ASYNC_JS(void, web_yield, (), {
+  await new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      channel.port1.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+});
+
 // Pixels as RGBA bytes into the canvas at (x, y).
 EM_JS(void, web_put_pixels, (const std::uint8_t* rgba, int x, int y, int w, int h), {
   const canvas = Module.canvas;
@@ -89,6 +104,14 @@ struct Page {
   std::vector<std::uint8_t> rgba;
 };
 Page g_page;
+
+// The program's start (StartStep).
+struct Start {
+  bool running = true;  // the program has not waited yet
+  double since = 0;     // when the browser last had a turn (emscripten_get_now)
+};
+Start g_start;
+
 constexpr int kFrameMs = 16;
 
 // The canvas holds the device's pixels one for one.
@@ -157,6 +180,7 @@ void Present() {
     g_page.rgba.resize(std::size_t(w) * h * 4);
     std::uint8_t* out = g_page.rgba.data();
     for (int y = r.top; y < r.bottom; ++y) {
+      if ((y - r.top) % 64 == 63) StartStep();  // the first frame is the whole screen
       const std::uint32_t* row = screen.row(y);
       for (int x = r.left; x < r.right; ++x) {
         std::uint32_t p = row[x];  // 0x00RRGGBB
@@ -172,7 +196,20 @@ void Present() {
 
 }  // namespace
 
+// The program's start runs in tasks of a few milliseconds: in one go it would
+// hold the page for long (on a slow phone, over a second), deaf to the player.
+// After its first wait the program returns to the browser only at its waits,
+// so that input never lands in the middle of a frame.
+constexpr double kStartStepMs = 4;
+
+void StartStep() {
+  if (!g_start.running || emscripten_get_now() - g_start.since < kStartStepMs || !web_may_yield()) return;
+  web_yield();
+  g_start.since = emscripten_get_now();
+}
+
 void HostEnter() {
+  g_start.since = emscripten_get_now();
   SDL_SetMainReady();
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
 }
@@ -187,13 +224,15 @@ bool DesktopProbe(std::string* error) {
     *error = SDL_GetError();
     return false;
   }
+  StartStep();
   return true;
 }
 
 bool DesktopOpen(std::string* error) {
   if (g_page.window || host::CurrentOptions().headless) return true;
-  // Our waits are the only places that return to the browser: SDL's own
-  // would let input land in the middle of a frame.
+  StartStep();
+  // Our waits (and the start's steps) are the only places that return to the
+  // browser: SDL's own would let input land in the middle of a frame.
   SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
   SDL_SetHint(SDL_HINT_MOUSE_TOUCH_EVENTS, "0");
   SDL_SetHint(SDL_HINT_TOUCH_MOUSE_EVENTS, "1");  // the finger is the stylus
@@ -211,6 +250,7 @@ bool DesktopOpen(std::string* error) {
   }
   SDL_AddEventWatch(WakeOnEvent, nullptr);
   SDL_StartTextInput();
+  StartStep();
   DesktopInputOpen();
   FollowPageOrientation();
   SetScreenDirty(true);
@@ -244,10 +284,14 @@ void DesktopPresentIfDue() {
   PollEvents();
   FollowPageOrientation();
   FollowTextEntry();
-  if (ScreenDirty() && !g_page.hidden && RealClockMs() - g_page.lastPresent >= kFrameMs) Present();
+  if (ScreenDirty() && !g_page.hidden && RealClockMs() - g_page.lastPresent >= kFrameMs) {
+    StartStep();
+    Present();
+  }
 }
 
 void DesktopWait(std::int64_t deadlineMs) {
+  g_start.running = false;
   std::int64_t until = deadlineMs;
   if (g_page.window && ScreenDirty() && !g_page.hidden) {
     std::int64_t frame = g_page.lastPresent + kFrameMs;
