@@ -93,6 +93,9 @@ constexpr int kPumpAnywayMs = 250;
 // A wait with nothing to wait for still ends this often, for SDL to find a
 // pad plugged in (its own wait does the same).
 constexpr int kLookForPadsMs = 3000;
+// Timers wake the window at least this often, whatever the display's pace: the
+// device drops the ticks of a timer eight periods late (32 ms at 250 a second).
+constexpr int kMostTicksWaitMs = 16;
 
 // The X server's connection, when the window is on one: its file (-1
 // otherwise), and whether Xlib already holds events read from it.
@@ -603,7 +606,8 @@ void DesktopWait(std::int64_t deadlineMs) {
   // due meanwhile all come then, one after another (the device keeps each
   // tick; only a wait of eight periods loses any).
   std::int64_t until = deadlineMs;
-  if (until >= 0) until = std::max(until, std::max(g_desk.lastFrame, g_desk.lastWake) + g_desk.frameMs);
+  if (until >= 0)
+    until = std::max(until, std::max(g_desk.lastFrame, g_desk.lastWake) + std::min(g_desk.frameMs, kMostTicksWaitMs));
   if ((ScreenDirty() || g_desk.whole) && Showing()) {
     std::int64_t frame = g_desk.lastFrame + g_desk.frameMs;
     if (until < 0 || frame < until) until = frame;
