@@ -23,6 +23,7 @@
 #include "common/files.h"
 #include "common/utf.h"
 #include "device/internal.h"
+#include "device/port.h"
 #include "platform/device.h"
 #include "platform/host.h"
 
@@ -220,6 +221,7 @@ LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD, LPWSTR, DWORD, REGSAM, voi
                      DWORD* disposition) {
   if (!result) return ERROR_INVALID_PARAMETER;
   *result = nullptr;
+  StartStep();  // the key's folders are made and swept
   std::string path;
   if (LONG err = ResolveSubKey(key, subKey, &path); err != ERROR_SUCCESS) return err;
   bool existed = IsFolder(path);

@@ -240,6 +240,7 @@ bool DesktopOpen(std::string* error) {
     *error = SDL_GetError();
     return false;
   }
+  StartStep();
   // The canvas holds the device's pixels one for one; the page scales it.
   Surface& screen = ScreenSurface();
   g_page.window = SDL_CreateWindow(utf::ToUtf8(host::Program().windowClass).c_str(), 0, 0, screen.width,
@@ -252,6 +253,7 @@ bool DesktopOpen(std::string* error) {
   SDL_StartTextInput();
   StartStep();
   DesktopInputOpen();
+  StartStep();
   FollowPageOrientation();
   SetScreenDirty(true);
   return true;
