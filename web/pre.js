@@ -1,6 +1,7 @@
-// Runs inside the program's JavaScript before main(): the environment from the
-// page's address, the data folder kept in the browser's IndexedDB, one copy of
-// the game per site and page, and the wake-up of the device's waits.
+// Runs inside the program's JavaScript before main(): the program's code
+// compiled in a worker, the environment from the page's address, the data
+// folder kept in the browser's IndexedDB, one copy of the game per site and
+// page, the start in tasks of their own, and the wake-up of the device's waits.
 //
 // Address parameters: screen=WxH, dpi=N, headless=0|1 (the MELVORIA_ variables),
 // script=TEXT (a script run as MELVORIA_SCRIPT; lines separated by newlines,
@@ -13,6 +14,77 @@ const kDataDir = '/melvoria';
 Module.wakeDevice = function () {
   if (Module.melvoriaWaiter) Module.melvoriaWaiter();
   else Module.melvoriaPending = true;
+};
+
+// f in a task of its own.
+function inNextTask(f) {
+  return new Promise((resolve) => setTimeout(() => resolve(f())));
+}
+
+// ---- the program's code ------------------------------------------------------------
+//
+// The browser compiles the .wasm as it arrives partly on the thread that
+// receives it, in long steps: here a worker's, so the page stays free. The
+// compiled module comes back whole and is instantiated here. Where a worker
+// cannot do it (none, or it failed) the page compiles it itself.
+
+function compileHere(url) {
+  const load = () => fetch(url, {credentials: 'same-origin'});
+  const fromBytes = () => load().then((r) => r.arrayBuffer()).then((b) => WebAssembly.compile(b));
+  if (!WebAssembly.compileStreaming) return fromBytes();
+  // (A host that serves it with another type than application/wasm: from the bytes.)
+  return WebAssembly.compileStreaming(load()).catch(fromBytes);
+}
+
+function compileInWorker(url) {
+  return new Promise((resolve, reject) => {
+    const source = 'onmessage = (e) => WebAssembly.compileStreaming(fetch(e.data, {credentials: "same-origin"}))' +
+                   '.then((m) => postMessage(m), (e) => postMessage(String(e)));';
+    const script = URL.createObjectURL(new Blob([source], {type: 'text/javascript'}));
+    const worker = new Worker(script);
+    const done = () => {
+      worker.terminate();
+      URL.revokeObjectURL(script);
+    };
+    worker.onmessage = (event) => {
+      done();
+      if (event.data instanceof WebAssembly.Module) resolve(event.data);
+      else reject(new Error(event.data));
+    };
+    worker.onerror = (event) => {
+      event.preventDefault();
+      done();
+      reject(new Error(event.message));
+    };
+    worker.postMessage(url);
+  });
+}
+
+// (Each step in a task of its own, as the page's start below.)
+Module.instantiateWasm = function (imports, receive) {
+  const url = new URL(typeof wasmBinaryFile === 'string' ? wasmBinaryFile : 'melvoria.wasm', location.href).href;
+  const compile = () => typeof Worker !== 'undefined' && WebAssembly.compileStreaming ?
+    compileInWorker(url).catch(() => compileHere(url)) : compileHere(url);
+  inNextTask(compile).then((module) => WebAssembly.instantiate(module, imports)
+    .then((instance) => inNextTask(() => receive(instance, module))))
+    .catch((e) => abort('the program could not be loaded: ' + describe(e)));
+  return {};
+};
+
+// ---- sound ----------------------------------------------------------------------------
+//
+// The audio output is opened at the game's first sound (device/wave.cpp), and
+// SDL's audio then has its context resumed at the player's next key or tap.
+// When the program ends meanwhile, it closes the context and the browser
+// refuses that resume: nothing to report.
+autoResumeAudioContext = function (context) {
+  for (const type of ['keydown', 'mousedown', 'touchstart']) {
+    for (const element of [document, Module.canvas]) {
+      element.addEventListener(type, () => {
+        if (context.state === 'suspended') context.resume().catch(() => {});
+      }, {once: true});
+    }
+  }
 };
 
 // ---- the stored data -----------------------------------------------------------
@@ -48,6 +120,7 @@ const storage = {
   persistAsked: false,
   releaseLock: null,
   channel: null,    // to the page's other tabs
+  mainCalled: false,
   running: false,   // main() has been called and has not returned
   ended: [],        // called when it returns
   moving: false,
@@ -491,7 +564,7 @@ function callWithText(name, text) {
 }
 
 function runtimeReady() {
-  if (typeof runtimeInitialized !== 'undefined' && runtimeInitialized) return true;
+  if (storage.mainCalled) return true;
   tell('The saves can be exported and imported once the game has started.');
   return false;
 }
@@ -601,6 +674,7 @@ Module.onProgramEnd = function () {
   if (!storage.moving && programEnd) programEnd.apply(this, arguments);
 };
 
+Module.noInitialRun = true;  // main() is called below, in a task of its own
 Module.preRun = Module.preRun || [];
 Module.preRun.push(() => {
   const params = new URLSearchParams(location.search);
@@ -618,12 +692,19 @@ Module.preRun.push(() => {
 
   ENV.MELVORIA_DATA_DIR = kDataDir;
   FS.mkdir(kDataDir);
-  pageUi();
   addRunDependency('melvoria-data');
-  openStorage().then(() => {
-    removeRunDependency('melvoria-data');
-    storage.running = true;
-  });
+  // The page's part and then main() in tasks of their own (main's start,
+  // web/page.cpp, hands the browser back now and then until the program first
+  // waits).
+  inNextTask(() => {
+    pageUi();
+    return openStorage();
+  }).then(() => inNextTask(() => removeRunDependency('melvoria-data')))  // the runtime's start
+    .then(() => inNextTask(() => {
+      storage.mainCalled = true;
+      callMain([]);
+      storage.running = true;
+    }));
 
   const inData = (path) => typeof path === 'string' && path.startsWith(kDataDir + '/');
   // A value renamed into place while the page knows it cannot be stored is

@@ -261,11 +261,11 @@ describe('Chromium', () => {
     }
   });
 
-  // Performance is printed and only its paints are held: the program's start
-  // runs as a few long tasks (total blocking time of seconds under the mobile
-  // preset's 4x slowdown), which keeps the score near 70 until the start is
-  // cut into short tasks.
-  test('Lighthouse, mobile: accessibility, best practices and SEO 100; the poster paints at once, nothing shifts', async () => {
+  // Under the mobile preset's 4x slowdown every task over about 12 ms of this
+  // machine's time blocks: the program starts after the poster has painted,
+  // compiles in a worker and runs its start in short tasks (web/pre.js,
+  // web/page.cpp).
+  test('Lighthouse, mobile: performance 90 or more; accessibility, best practices and SEO 100; the poster paints at once, nothing shifts', async () => {
     const measured = await puppeteer.launch({executablePath: chromium, headless: true, args: ['--no-sandbox']});
     try {
       const port = Number(new URL(measured.wsEndpoint()).port);
@@ -288,6 +288,8 @@ describe('Chromium', () => {
       assert.equal(lhr.audits['largest-contentful-paint-element'].details.items[0].items[0].node.selector.includes('poster'), true,
         'the largest contentful paint is not the poster');
       for (const c of ['accessibility', 'best-practices', 'seo']) assert.equal(score(c), 100, `${c}: ${failed(c).join(', ')}`);
+      assert.ok(score('performance') >= 90, `performance ${score('performance')}: ` +
+        `TBT ${metric('total-blocking-time')}, LCP ${metric('largest-contentful-paint')}`);
     } finally {
       await measured.close();
     }
