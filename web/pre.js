@@ -38,8 +38,9 @@ function compileHere(url) {
 
 function compileInWorker(url) {
   return new Promise((resolve, reject) => {
+    // (A browser that cannot send a module says so instead.)
     const source = 'onmessage = (e) => WebAssembly.compileStreaming(fetch(e.data, {credentials: "same-origin"}))' +
-                   '.then((m) => postMessage(m), (e) => postMessage(String(e)));';
+                   '.then((m) => postMessage(m)).catch((e) => postMessage(String(e)));';
     const script = URL.createObjectURL(new Blob([source], {type: 'text/javascript'}));
     const worker = new Worker(script);
     const done = () => {
@@ -55,6 +56,10 @@ function compileInWorker(url) {
       event.preventDefault();
       done();
       reject(new Error(event.message));
+    };
+    worker.onmessageerror = () => {
+      done();
+      reject(new Error('the compiled module did not arrive'));
     };
     worker.postMessage(url);
   });

@@ -139,6 +139,21 @@ describe('the page as a player meets it', () => {
     });
   }
 
+  test('without workers the page compiles the program itself: the same menu', async () => {
+    const reference = await runDesktop(path.join(work, 'menu-no-worker'), 'wait 1000\nshot $D/menu.png\n', '480x640', ['$D/menu.png']);
+    const context = await browser.createBrowserContext();
+    try {
+      const page = await h.openPage(context, origin, {screen: '480x640'}, undefined, () => delete window.Worker);
+      await waitForFirstFrame(page);
+      assert.equal(await page.evaluate(() => typeof Worker), 'undefined');
+      await sleep(500);
+      assertSamePicture(await canvasPicture(page), decodePng(reference['$D/menu.png']), 'the menu');
+      assert.deepEqual(page.errors, []);
+    } finally {
+      await context.close();
+    }
+  });
+
   test('taps start a game, the reels spin and sound plays, its output opened by the first sound', async () => {
     const context = await browser.createBrowserContext();
     try {
