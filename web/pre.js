@@ -9,7 +9,7 @@
 
 const kDataDir = '/melvoria';
 
-// Ends the device's running wait (desktop_web.cpp), or, when it runs, makes
+// Ends the device's running wait (src/web/page.cpp), or, when it runs, makes
 // its next wait return at once.
 Module.wakeDevice = function () {
   if (Module.melvoriaWaiter) Module.melvoriaWaiter();
