@@ -33,6 +33,6 @@ cd "$out/test"
 failed=0
 for file in web_test.mjs storage_test.mjs site_test.mjs; do
   MELVORIA_SITE="$out" MELVORIA_SOURCE="$root" MELVORIA_DESKTOP="$desktop" CHROMIUM=/usr/bin/chromium \
-    FIREFOX=/usr/bin/firefox-esr node --test-reporter=spec "$file" || failed=1
+    FIREFOX=/usr/bin/firefox-esr node "$file" || failed=1
 done
 exit "$failed"
