@@ -32,4 +32,25 @@ bool WriteFile(const std::string& path, const std::string& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
+std::optional<std::string> WriteValue(Bytes& in, const std::string& path, std::size_t size) {
+  std::remove(path.c_str());
+  std::size_t n = size;
+  switch (in.Byte() & 3) {
+    case 0:
+      return std::nullopt;
+    case 2:
+      n = in.Byte() % size;
+      break;
+    case 3:
+      n = size + 1 + in.Byte();
+      break;
+    default:
+      break;
+  }
+  std::string bytes = in.Take(n);
+  bytes.resize(n, '\0');
+  FUZZ_CHECK(WriteFile(path, bytes));
+  return bytes;
+}
+
 }  // namespace fuzz

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #define FUZZ_CHECK(cond)                                                                 \
@@ -50,5 +51,9 @@ std::string UseOwnDataFolder();
 
 // Writes bytes to a file whole; false when it cannot.
 bool WriteFile(const std::string& path, const std::string& bytes);
+
+// A stored value of `size` bytes at `path` as the input says: whole, cut
+// short, too long, or missing. Returns the bytes written (none when missing).
+std::optional<std::string> WriteValue(Bytes& in, const std::string& path, std::size_t size);
 
 }  // namespace fuzz

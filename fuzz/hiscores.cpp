@@ -45,27 +45,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Bytes in(data, size);
-  for (const char* table : kTables) {
-    const std::string path = g_key + "/" + table;
-    std::remove(path.c_str());
-    const std::uint8_t how = in.Byte();
-    std::size_t n = sizeof(HiScoreTable);
-    switch (how & 3) {
-      case 0:
-        continue;
-      case 2:
-        n = in.Byte() % sizeof(HiScoreTable);
-        break;
-      case 3:
-        n = sizeof(HiScoreTable) + 1 + in.Byte();
-        break;
-      default:
-        break;
-    }
-    std::string bytes = in.Take(n);
-    bytes.resize(n, '\0');
-    FUZZ_CHECK(fuzz::WriteFile(path, bytes));
-  }
+  for (const char* table : kTables) fuzz::WriteValue(in, g_key + "/" + table, sizeof(HiScoreTable));
   Load();
   for (const HiScoreTable& t : hiScoreTables) FUZZ_CHECK(t.lastEntry >= 0 && t.lastEntry <= 4);
 

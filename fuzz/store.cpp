@@ -56,26 +56,8 @@ std::vector<std::string> StoreValues(fuzz::Bytes& in) {
   std::vector<std::string> read;
   for (const Value& v : kValues) {
     read.emplace_back();
-    const std::string path = g_key + "/" + v.name;
-    std::remove(path.c_str());
-    const std::uint8_t how = in.Byte();
-    std::size_t n = v.size;
-    switch (how & 3) {
-      case 0:
-        continue;
-      case 2:
-        n = in.Byte() % v.size;
-        break;
-      case 3:
-        n = v.size + 1 + in.Byte();
-        break;
-      default:
-        break;
-    }
-    std::string bytes = in.Take(n);
-    bytes.resize(n, '\0');
-    FUZZ_CHECK(fuzz::WriteFile(path, bytes));
-    if (n <= v.size) read.back() = bytes;
+    std::optional<std::string> bytes = fuzz::WriteValue(in, g_key + "/" + v.name, v.size);
+    if (bytes && bytes->size() <= v.size) read.back() = *bytes;
   }
   return read;
 }
