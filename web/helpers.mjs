@@ -216,6 +216,21 @@ export async function waitForStill(page, quietMs = 400, ms = 10000) {
   assert.fail(`the screen did not settle within ${ms} ms`);
 }
 
+// From the menu (its picture `menu`): EASY GAME, the Help popup's OK, the board
+// at rest, then the exit box ("leave the game?"). Returns the board's picture;
+// `where` begins each failure's message.
+export async function openExitBox(page, menu, where = '') {
+  await tap(page, 240, 333);  // EASY GAME: the Help popup
+  const help = await waitForChange(page, menu);
+  assert.ok(help, `${where}the tap on EASY GAME changed nothing`);
+  await tap(page, 405, 513);  // its OK: the play screen
+  assert.ok(await waitForChange(page, help), `${where}the tap on OK changed nothing`);
+  const board = await waitForStill(page);
+  await tap(page, 395, 40);  // the exit box
+  assert.ok(await waitForChange(page, board), `${where}the exit box did not open`);
+  return board;
+}
+
 // The stored game in a page's data folder, and in a desktop run's.
 export const kStoreKey = 'registry/HKEY_CURRENT_USER/Software/handsetdev/Dunmorrow/Melvoria';
 export const kWebStore = `/melvoria/${kStoreKey}`;

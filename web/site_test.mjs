@@ -14,7 +14,7 @@ import zlib from 'node:zlib';
 import lighthouse from 'lighthouse';
 import puppeteer from 'puppeteer-core';
 import {createSiteServer, kTypes} from './serve.mjs';
-import {assertSamePicture, canvasPicture, chromium, decodePng, forScreen, kScreens, kStoreKey, kWebStore, openPage,
+import {assertSamePicture, canvasPicture, chromium, decodePng, forScreen, kScreens, kStoreKey, kWebStore, openExitBox, openPage,
   readPageFile, runDesktop, runPage, site, tap, waitForChange, waitForFirstFrame, waitForStill, waitForStorage,
   work} from './helpers.mjs';
 
@@ -176,14 +176,7 @@ describe('Chromium', () => {
       await waitForFirstFrame(page);
       const menu = await canvasPicture(page);
       assertSamePicture(menu, decodePng(reference['$D/menu.png']), 'the menu, offline');
-      await tap(page, 240, 333);  // EASY GAME: the Help popup
-      const help = await waitForChange(page, menu);
-      assert.ok(help, 'offline, the tap on EASY GAME changed nothing');
-      await tap(page, 405, 513);  // its OK: the play screen
-      assert.ok(await waitForChange(page, help), 'offline, the tap on OK changed nothing');
-      const board = await waitForStill(page);
-      await tap(page, 395, 40);  // the exit box
-      assert.ok(await waitForChange(page, board), 'offline, the exit box did not open');
+      await openExitBox(page, menu, 'offline, ');
       await page.keyboard.press('Enter');  // Yes: the game is stored
       await page.waitForFunction(() => window.melvoriaExitCode !== undefined, {timeout: 10000});
       await waitForStorage(page);

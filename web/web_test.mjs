@@ -11,7 +11,7 @@ import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 import {createSiteServer} from './serve.mjs';
 import * as h from './helpers.mjs';
-import {assertSamePicture, canvasPicture, chromium, decodePng, differingPixels, fromRgba, hardKeysOn, kStoreKey, kWebStore, pagePoint,
+import {assertSamePicture, canvasPicture, chromium, decodePng, differingPixels, fromRgba, hardKeysOn, openExitBox, kStoreKey, kWebStore, pagePoint,
   readPageFile, runDesktop, site, sleep, tap, waitForChange, waitForFirstFrame, waitForPicture, waitForStill,
   waitForStorage, work, writePageFile, kScreens, kSizes, kStartEasy, forScreen} from './helpers.mjs';
 
@@ -170,8 +170,9 @@ describe('the page as a player meets it', () => {
       await page.evaluate(() => (window.watch.audioPeak = 0));
       await tap(page, 374, 575);  // SPIN ALL
       assert.ok(await waitForChange(page, board, 3000), 'the reels did not move');
+      // The output plays (a short sound may be over, and the output stopped
+      // again, by the time its peak is read).
       await page.waitForFunction(() => window.watch.audioPeak > 0.01, {timeout: 10000});
-      assert.equal(await page.evaluate(() => window.watch.audioContext.state), 'running');
       // Once every sound has played, the output stops again.
       await page.waitForFunction(() => window.watch.audioContext.state === 'suspended', {timeout: 20000});
       assert.deepEqual(page.errors, []);
@@ -278,14 +279,7 @@ describe('the page as a player meets it', () => {
       const page = await openPage(context);
       await waitForFirstFrame(page);
       const menu = await canvasPicture(page);
-      await tap(page, 240, 333);  // EASY GAME: the Help popup
-      const help = await waitForChange(page, menu);
-      assert.ok(help, 'the tap on EASY GAME changed nothing');
-      await tap(page, 405, 513);  // its OK: the play screen
-      assert.ok(await waitForChange(page, help), 'the tap on OK changed nothing');
-      const board = await waitForStill(page);
-      await tap(page, 395, 40);  // the exit box: "leave the game?"
-      assert.ok(await waitForChange(page, board), 'the exit box did not open');
+      const board = await openExitBox(page, menu);
       await page.keyboard.press('Enter');  // Yes
       await page.waitForFunction(() => window.melvoriaExitCode !== undefined, {timeout: 10000});
       await waitForStorage(page);
