@@ -226,6 +226,51 @@ void KeyedRow(std::uint32_t* out, const std::uint32_t* in, int n, std::uint32_t 
   for (; i < n; ++i) out[i] = in[i] == key ? out[i] : in[i];
 }
 
+// Same-size copies to the screen whose pixels the screen still holds. The game
+// copies its unchanged board to the screen on every tick; remembering the copy
+// saves comparing the whole board each time. A write to the screen forgets the
+// copies it touches; a write to the source gives it a new stamp.
+struct ScreenCopy {
+  std::uint64_t screen = 0;  // the screen surface's id
+  std::uint64_t source = 0;  // the source's stamp
+  RECT d{};
+  int ox = 0;
+  int oy = 0;
+  std::vector<RECT> clip;
+};
+constexpr std::size_t kScreenCopies = 16;
+
+std::vector<ScreenCopy>& ScreenCopies() {
+  static std::vector<ScreenCopy> copies;
+  return copies;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+bool SameRects(const std::vector<RECT>& a, const std::vector<RECT>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameRect);
+}
+
+// The remembered copy this one repeats, or null.
+ScreenCopy* RepeatedCopy(const Surface& screen, const Surface& source, const RECT& d, int ox, int oy,
+                         const std::vector<RECT>& clip) {
+  for (ScreenCopy& c : ScreenCopies()) {
+    if (c.screen == screen.id && c.source == source.stamp && c.ox == ox && c.oy == oy && SameRect(c.d, d) &&
+        SameRects(c.clip, clip))
+      return &c;
+  }
+  return nullptr;
+}
+
+void RememberCopy(const Surface& screen, const Surface& source, const RECT& d, int ox, int oy,
+                  const std::vector<RECT>& clip) {
+  auto& copies = ScreenCopies();
+  if (copies.size() >= kScreenCopies) copies.erase(copies.begin());
+  copies.push_back(ScreenCopy{screen.id, source.stamp, d, ox, oy, clip});
+}
+
 // A same-size copy of the dst rectangle d (target coordinates) from src at
 // offset (ox, oy) = source minus destination. Keyed copies leave out pixels equal
 // to the key.
@@ -237,6 +282,8 @@ bool CopySameSize(DeviceContext* dst, RECT d, DeviceContext* src, int ox, int oy
   d = Intersect(d, RECT{-ox, -oy, s.width - ox, s.height - oy});
   d = Intersect(d, TargetBounds(dst));
   if (RectEmpty(d)) return true;
+  const bool remember = !dst->memory && !keyed && &s != &t;
+  if (remember && RepeatedCopy(t, s, d, ox, oy, dst->clip.Rects()) != nullptr) return true;
   SourceView view{s.pixels.data(), s.width, ox, oy};
   if (&s == &t) {
     RECT from = Offset(d, ox, oy);
@@ -273,6 +320,7 @@ bool CopySameSize(DeviceContext* dst, RECT d, DeviceContext* src, int ox, int oy
     }
     return screen ? written : p;
   });
+  if (remember) RememberCopy(t, s, d, ox, oy, dst->clip.Rects());
   return true;
 }
 
@@ -448,6 +496,17 @@ void DrawLine(HDC hdc, POINT a, POINT b) {
 }
 
 }  // namespace
+
+void ForgetScreenCopies(const RECT& r) {
+  auto& copies = ScreenCopies();
+  copies.erase(std::remove_if(copies.begin(), copies.end(),
+                              [&](const ScreenCopy& c) {
+                                for (const RECT& piece : c.clip)
+                                  if (!RectEmpty(Intersect(Intersect(c.d, piece), r))) return true;
+                                return false;
+                              }),
+               copies.end());
+}
 
 GdiObject::~GdiObject() {
   if (kind == GdiKind::Font) FontClose(this);

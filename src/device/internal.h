@@ -67,6 +67,9 @@ void InitDeviceContext(DeviceContext* dc);
 void RefreshMemoryDC(DeviceContext* dc);
 // Marks the screen as changed (for the host's next frame), in screen coordinates.
 void ScreenChanged(const RECT& r);
+// Implemented by gdi.cpp: the screen's pixels in r are no longer those of
+// the copies it remembers there.
+void ForgetScreenCopies(const RECT& r);
 
 // Text, implemented in text.cpp over the font engine.
 bool FontOpen(GdiObject* font);

@@ -111,6 +111,7 @@ Surface& ScreenSurface() {
 }
 
 void ScreenChanged(const RECT& r) {
+  ForgetScreenCopies(r);
   ScreenWritten(r);
 }
 

@@ -9,14 +9,30 @@
 
 namespace ce {
 
+// A number never handed out before (the device draws on one thread).
+inline std::uint64_t NextSurfaceStamp() {
+  static std::uint64_t last = 0;
+  return ++last;
+}
+
 // Pixels as 0x00RRGGBB.
+//
+// `stamp` changes whenever the pixels may have changed: writers reach them
+// through the non-const row(), which stamps. Stamps are unique across all
+// surfaces, so two equal stamps mean equal pixels. `id` tells surfaces
+// apart: a new surface gets a new one, a copy keeps its original's.
 struct Surface {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> pixels;
+  std::uint64_t stamp = NextSurfaceStamp();
+  std::uint64_t id = stamp;
   Surface() = default;
   Surface(int w, int h) : width(w), height(h), pixels(std::size_t(w > 0 ? w : 0) * (h > 0 ? h : 0), 0) {}
-  std::uint32_t* row(int y) { return pixels.data() + std::size_t(y) * width; }
+  std::uint32_t* row(int y) {
+    stamp = NextSurfaceStamp();
+    return pixels.data() + std::size_t(y) * width;
+  }
   const std::uint32_t* row(int y) const { return pixels.data() + std::size_t(y) * width; }
 };
 

@@ -38,7 +38,7 @@ struct Canvas {
     DeleteDC(dc);
   }
   void Fill(COLORREF c) {
-    for (auto& p : dc->target->pixels) p = ToPixel(c);
+    std::fill_n(dc->target->row(0), std::size_t(width) * height, ToPixel(c));
   }
   COLORREF At(int x, int y) const { return FromPixel(dc->target->row(y)[x]); }
   // Every pixel a different colour.

@@ -49,7 +49,7 @@ struct TextCanvas {
     DeleteDC(dc);
   }
   void Clear() {
-    for (auto& p : dc->target->pixels) p = ToPixel(kWhite);
+    std::fill_n(dc->target->row(0), dc->target->pixels.size(), ToPixel(kWhite));
   }
   // The bounding box of every pixel that is not white; empty when none.
   RECT Ink() const {

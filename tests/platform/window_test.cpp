@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/device.h"
 #include "platform/host.h"
+#include "present/frame.h"
 
 using namespace ce;
 
@@ -435,5 +437,125 @@ TEST_F(WindowTest, KeyTableThreeConsumesCtrlAAndCtrlQOnly) {
     host::KeyUp(c.key);
     if (c.ctrl) host::KeyUp(VK_CONTROL);
   }
+}
+}  // namespace
+
+namespace {
+// The device skips a copy to the screen that repeats one from a source and to
+// a part of the screen that have not changed since. Each case changes one of
+// them between two identical copies; the second must then show on the screen
+// and be reported to the window. A memory context of 240 x 320, filled blue,
+// is copied to the whole screen.
+TEST_F(WindowTest, ARepeatedCopyToTheScreenIsSkippedOnlyWhileNothingChanged) {
+  struct Case {
+    const char* name;
+    std::function<void(HDC screen, HDC source)> between;
+    std::uint32_t shown;  // at (50, 60) after the second copy
+    bool reported = true;
+  };
+  auto fill = [](HDC dc, COLORREF c, RECT r) {
+    HBRUSH b = CreateSolidBrush(c);
+    FillRect(dc, &r, b);
+    DeleteObject(b);
+  };
+  const Case cases[] = {
+      {"nothing", [](HDC, HDC) {}, kBlue, false},
+      {"the source filled", [&](HDC, HDC src) { fill(src, RGB(0, 255, 0), RECT{40, 50, 60, 70}); }, kGreen},
+      {"one source pixel set", [](HDC, HDC src) { SetPixel(src, 50, 60, RGB(0, 255, 0)); }, kGreen},
+      {"the source copied into",
+       [&](HDC, HDC src) {
+         HDC other = CreateCompatibleDC(nullptr);
+         HBITMAP bitmap = CreateCompatibleBitmap(other, 240, 320);
+         HGDIOBJ old = SelectObject(other, bitmap);
+         fill(other, RGB(0, 255, 0), RECT{0, 0, 240, 320});
+         BitBlt(src, 0, 0, 240, 320, other, 0, 0, SRCCOPY);
+         SelectObject(other, old);
+         DeleteObject(bitmap);
+         DeleteDC(other);
+       },
+       kGreen},
+      {"another bitmap selected into the source",
+       [&](HDC, HDC src) {
+         HBITMAP bitmap = CreateCompatibleBitmap(src, 240, 320);
+         DeleteObject(SelectObject(src, bitmap));
+         fill(src, RGB(0, 255, 0), RECT{0, 0, 240, 320});
+       },
+       kGreen},
+      {"the screen filled", [&](HDC screen, HDC) { fill(screen, RGB(255, 0, 0), RECT{0, 0, 240, 320}); }, kBlue},
+      {"one screen pixel set", [](HDC screen, HDC) { SetPixel(screen, 50, 60, RGB(255, 0, 0)); }, kBlue},
+      {"text on the screen",
+       [](HDC screen, HDC) {
+         RECT r{40, 50, 240, 80};
+         SetBkMode(screen, OPAQUE);
+         SetBkColor(screen, RGB(255, 0, 0));
+         DrawTextW(screen, u"Wm", -1, &r, DT_LEFT);
+       },
+       kBlue},
+      {"the screen turned and back", [](HDC, HDC) { host::Rotate(), host::Rotate(); }, kBlue},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    HWND a = Make(0, 0, 240, 320);
+    host::PumpMessages();
+    HDC src = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(src, CreateCompatibleBitmap(src, 240, 320));
+    fill(src, RGB(0, 0, 255), RECT{0, 0, 240, 320});
+    HDC screen = GetDC(a);
+    BitBlt(screen, 0, 0, 240, 320, src, 0, 0, SRCCOPY);
+    EXPECT_EQ(host::ScreenPixel(50, 60), kBlue) << c.name;
+    c.between(screen, src);
+    ScreenWrites().Clear();
+    BitBlt(screen, 0, 0, 240, 320, src, 0, 0, SRCCOPY);
+    EXPECT_EQ(host::ScreenPixel(50, 60), c.shown) << c.name;
+    EXPECT_EQ(!ScreenWrites().Empty(), c.reported) << c.name;
+    ReleaseDC(a, screen);
+    DeleteObject(SelectObject(src, old));
+    DeleteDC(src);
+    TearDown();
+  }
+  SetUp();
+}
+
+// A copy made in a paint, clipped to the part that was invalid, says nothing
+// of the rest of the screen: the same copy unclipped afterwards reaches it.
+HDC g_copySource = nullptr;
+LRESULT CopyingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_PAINT) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  if (g_copySource) BitBlt(dc, 0, 0, 240, 320, g_copySource, 0, 0, SRCCOPY);
+  EndPaint(hwnd, &ps);
+  return 0;
+}
+
+TEST_F(WindowTest, ACopyClippedToAPaintDoesNotStandForTheWholeCopy) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = CopyingProc;
+  wc.lpszClassName = u"Copier";
+  RegisterClassW(&wc);
+  HWND a = CreateWindowExW(0, u"Copier", u"", WS_VISIBLE, 0, 0, 240, 320, nullptr, 0, nullptr, nullptr);
+  host::PumpMessages();
+  HDC screen = GetDC(a);
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT all{0, 0, 240, 320};
+  FillRect(screen, &all, red);
+  HDC src = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(src, CreateCompatibleBitmap(src, 240, 320));
+  HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+  FillRect(src, &all, blue);
+  g_copySource = src;
+  RECT corner{0, 0, 20, 20};
+  InvalidateRect(a, &corner, FALSE);
+  host::PumpMessages();
+  EXPECT_EQ(host::ScreenPixel(10, 10), kBlue);
+  EXPECT_EQ(host::ScreenPixel(100, 100), kRed);
+  BitBlt(screen, 0, 0, 240, 320, src, 0, 0, SRCCOPY);
+  EXPECT_EQ(host::ScreenPixel(100, 100), kBlue);
+  g_copySource = nullptr;
+  ReleaseDC(a, screen);
+  DeleteObject(SelectObject(src, old));
+  DeleteDC(src);
+  DeleteObject(red);
+  DeleteObject(blue);
 }
 }  // namespace
