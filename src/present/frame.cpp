@@ -137,6 +137,13 @@ void Scaler::Axis::Configure(int from, int to) {
   three.assign(std::size_t(to) * 3, 0u);
   for (std::size_t d = 0; d < std::size_t(to); ++d)
     for (int k = 0; k < count[d]; ++k) three[d * 3 + std::size_t(k)] = weights[std::size_t(offset[d] + k)];
+  lanes.assign(std::size_t(to) * 16, 0);
+  for (std::size_t d = 0; d < std::size_t(to); ++d)
+    for (int k = 0; k < 4; ++k) {
+      lanes[d * 16 + std::size_t(k)] = std::uint16_t(three[d * 3]);
+      lanes[d * 16 + 4 + std::size_t(k)] = std::uint16_t(three[d * 3 + 1]);
+      lanes[d * 16 + 12 + std::size_t(k)] = std::uint16_t(three[d * 3 + 2]);
+    }
 }
 
 void Scaler::Configure(const Layout& layout) {
@@ -188,35 +195,43 @@ void Scaler::Draw(const Surface& screen, const RECT& areaIn, std::uint32_t* dst,
     return (x | (x << 8)) & kLanes;
   };
   row_.resize(span + 2);
+  std::vector<const std::uint32_t*>& from = rows_;
   for (int Y = area.top; Y < area.bottom; ++Y) {
     auto d = std::size_t(Y - l.dest.top);
     const std::uint32_t* wy = y_.weights.data() + y_.offset[d];
     const int rows = y_.count[d];
+    from.resize(std::size_t(rows));
+    for (int j = 0; j < rows; ++j) from[std::size_t(j)] = screen.row(y_.first[d] + j) + c0;
     std::uint64_t* sums = row_.data();
-    // Two pixels at a time in eight 16-bit lanes (the compiler's vectors);
-    // an odd last one alone.
+    // Two pixels at a time in eight 16-bit lanes (the compiler's vectors),
+    // all their device rows at once; an odd last one alone.
     const std::size_t pairs = span / 2;
-    for (int j = 0; j < rows; ++j) {
-      const std::uint32_t* p = screen.row(y_.first[d] + j) + c0;
-      const auto wj = std::uint16_t(wy[j]);
+    if (rows == 2) {  // the usual case, unrolled
+      const std::uint32_t *r0 = from[0], *r1 = from[1];
+      const auto w0 = std::uint16_t(wy[0]), w1 = std::uint16_t(wy[1]);
       for (std::size_t k = 0; k < pairs; ++k) {
-        Bytes8 b;
-        std::memcpy(&b, p + 2 * k, sizeof b);
-        Lanes8 v = __builtin_convertvector(b, Lanes8) * wj, sum;
-        if (j == 0) {
-          sum = v;
-        } else {
-          std::memcpy(&sum, sums + 2 * k, sizeof sum);
-          sum += v;
-        }
-        if (j == rows - 1) sum = (sum + 128) >> 8;  // back to 0..255 after the last row
+        Bytes8 b0, b1;
+        std::memcpy(&b0, r0 + 2 * k, sizeof b0);
+        std::memcpy(&b1, r1 + 2 * k, sizeof b1);
+        Lanes8 sum = __builtin_convertvector(b0, Lanes8) * w0 + __builtin_convertvector(b1, Lanes8) * w1;
+        sum = (sum + 128) >> 8;
         std::memcpy(sums + 2 * k, &sum, sizeof sum);
       }
-      if (span % 2) {
-        std::uint64_t v = std::uint64_t(wj) * spread(p[span - 1]);
-        sums[span - 1] = j == 0 ? v : sums[span - 1] + v;
-        if (j == rows - 1) sums[span - 1] = ((sums[span - 1] + kHalf) >> 8) & kLanes;
+    }
+    for (std::size_t k = rows == 2 ? pairs : 0; k < pairs; ++k) {
+      Lanes8 sum = {};
+      for (int j = 0; j < rows; ++j) {
+        Bytes8 b;
+        std::memcpy(&b, from[std::size_t(j)] + 2 * k, sizeof b);
+        sum += __builtin_convertvector(b, Lanes8) * std::uint16_t(wy[j]);
       }
+      sum = (sum + 128) >> 8;  // back to 0..255
+      std::memcpy(sums + 2 * k, &sum, sizeof sum);
+    }
+    if (span % 2) {
+      std::uint64_t v = 0;
+      for (int j = 0; j < rows; ++j) v += std::uint64_t(wy[j]) * spread(from[std::size_t(j)][span - 1]);
+      sums[span - 1] = ((v + kHalf) >> 8) & kLanes;
     }
     auto pack = [](std::uint64_t v) {
       v = ((v + kHalf) >> 8) & kLanes;
@@ -226,7 +241,34 @@ void Scaler::Draw(const Surface& screen, const RECT& areaIn, std::uint32_t* dst,
     std::uint32_t* o = out(area.left, Y);
     if (!x_.three.empty()) {
       sums[span] = sums[span + 1] = 0;  // under the zero weights past the row
-      for (int X = 0; X < w; ++X) {
+      // Per window pixel: its first two device pixels times the first two
+      // weights, plus the second and third times nothing and the third
+      // weight; the halves of that added give the pixel. Two window pixels
+      // at a time.
+      auto weighed = [&](std::size_t dx) {
+        const std::uint64_t* p = sums + (x_.first[dx] - c0);
+        const std::uint16_t* wx = x_.lanes.data() + dx * 16;
+        Lanes8 a, b, wa, wb;
+        std::memcpy(&a, p, sizeof a);
+        std::memcpy(&b, p + 1, sizeof b);
+        std::memcpy(&wa, wx, sizeof wa);
+        std::memcpy(&wb, wx + 8, sizeof wb);
+        return a * wa + b * wb;
+      };
+      int X = 0;
+      for (; X + 2 <= w; X += 2) {
+        auto dx = std::size_t(d0 + X);
+        Lanes8 u = weighed(dx), v = weighed(dx + 1);
+        Lanes8 lo = __builtin_shufflevector(u, v, 0, 1, 2, 3, 8, 9, 10, 11);
+        Lanes8 hi = __builtin_shufflevector(u, v, 4, 5, 6, 7, 12, 13, 14, 15);
+        Lanes8 sum = (lo + hi + 128) >> 8;
+        Bytes8 bytes = __builtin_convertvector(sum, Bytes8);
+        std::uint32_t two[2];
+        std::memcpy(two, &bytes, sizeof two);
+        o[X] = two[0] | 0xFF000000u;
+        o[X + 1] = two[1] | 0xFF000000u;
+      }
+      for (; X < w; ++X) {
         auto dx = std::size_t(d0 + X);
         const std::uint32_t* wx = x_.three.data() + dx * 3;
         const std::uint64_t* p = sums + (x_.first[dx] - c0);

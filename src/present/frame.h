@@ -51,13 +51,17 @@ class Scaler {
     std::vector<int> first, count, offset;
     std::vector<std::uint32_t> weights;
     // When no window pixel averages more than three: their weights, three
-    // each (zeros after the last).
+    // each (zeros after the last); and as 16-bit lanes, sixteen each: the
+    // first weight four times, the second four times, four zeros and the
+    // third four times.
     std::vector<std::uint32_t> three;
+    std::vector<std::uint16_t> lanes;
     void Configure(int from, int to);
   };
   Layout layout_;
   Axis x_, y_;
   mutable std::vector<std::uint64_t> row_;  // smooth: a window row, its device rows summed
+  mutable std::vector<const std::uint32_t*> rows_;  // smooth: those device rows
 };
 
 // Screen rectangles written since they were last taken: a few, merged as they
