@@ -226,19 +226,27 @@ void KeyedRow(std::uint32_t* out, const std::uint32_t* in, int n, std::uint32_t 
   for (; i < n; ++i) out[i] = in[i] == key ? out[i] : in[i];
 }
 
-// Same-size copies to the screen whose pixels the screen still holds. The game
-// copies its unchanged board to the screen on every tick; remembering the copy
-// saves comparing the whole board each time. A write to the screen forgets the
-// copies it touches; a write to the source gives it a new stamp.
+// Same-size copies to the screen, remembered. The game copies its board to the
+// screen on every tick: a copy from an unchanged source to a part of the
+// screen that still holds it has nothing to do, and a copy whose rows mostly
+// differed from the screen's last time is made without comparing them first.
+// A write to the screen marks the copies it touches as no longer held; a write
+// to the source gives it a new stamp.
 struct ScreenCopy {
-  std::uint64_t screen = 0;  // the screen surface's id
-  std::uint64_t source = 0;  // the source's stamp
+  std::uint64_t screen = 0;    // the screen surface's id
+  std::uint64_t sourceId = 0;  // the source surface's id
+  std::uint64_t source = 0;    // and its stamp when copied
   RECT d{};
   int ox = 0;
   int oy = 0;
   std::vector<RECT> clip;
+  bool held = false;     // the screen still holds this copy's pixels
+  bool differed = false;  // most rows differed when last compared
+  int unchecked = 0;      // copies made since without comparing
 };
 constexpr std::size_t kScreenCopies = 16;
+// A copy made without comparing is compared again after this many.
+constexpr int kMostUnchecked = 8;
 
 std::vector<ScreenCopy>& ScreenCopies() {
   static std::vector<ScreenCopy> copies;
@@ -253,22 +261,18 @@ bool SameRects(const std::vector<RECT>& a, const std::vector<RECT>& b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameRect);
 }
 
-// The remembered copy this one repeats, or null.
-ScreenCopy* RepeatedCopy(const Surface& screen, const Surface& source, const RECT& d, int ox, int oy,
-                         const std::vector<RECT>& clip) {
-  for (ScreenCopy& c : ScreenCopies()) {
-    if (c.screen == screen.id && c.source == source.stamp && c.ox == ox && c.oy == oy && SameRect(c.d, d) &&
-        SameRects(c.clip, clip))
-      return &c;
-  }
-  return nullptr;
-}
-
-void RememberCopy(const Surface& screen, const Surface& source, const RECT& d, int ox, int oy,
-                  const std::vector<RECT>& clip) {
+// The remembered copy from this source to this part of the screen, or a new one.
+ScreenCopy& RememberedCopy(const Surface& screen, const Surface& source, const RECT& d, int ox, int oy,
+                           const std::vector<RECT>& clip) {
   auto& copies = ScreenCopies();
+  for (ScreenCopy& c : copies) {
+    if (c.screen == screen.id && c.sourceId == source.id && c.ox == ox && c.oy == oy && SameRect(c.d, d) &&
+        SameRects(c.clip, clip))
+      return c;
+  }
   if (copies.size() >= kScreenCopies) copies.erase(copies.begin());
-  copies.push_back(ScreenCopy{screen.id, source.stamp, d, ox, oy, clip});
+  copies.push_back(ScreenCopy{screen.id, source.id, 0, d, ox, oy, clip});
+  return copies.back();
 }
 
 // A same-size copy of the dst rectangle d (target coordinates) from src at
@@ -282,8 +286,11 @@ bool CopySameSize(DeviceContext* dst, RECT d, DeviceContext* src, int ox, int oy
   d = Intersect(d, RECT{-ox, -oy, s.width - ox, s.height - oy});
   d = Intersect(d, TargetBounds(dst));
   if (RectEmpty(d)) return true;
-  const bool remember = !dst->memory && !keyed && &s != &t;
-  if (remember && RepeatedCopy(t, s, d, ox, oy, dst->clip.Rects()) != nullptr) return true;
+  ScreenCopy* last = nullptr;
+  if (!dst->memory && !keyed && &s != &t) {
+    last = &RememberedCopy(t, s, d, ox, oy, dst->clip.Rects());
+    if (last->held && last->source == s.stamp) return true;
+  }
   SourceView view{s.pixels.data(), s.width, ox, oy};
   if (&s == &t) {
     RECT from = Offset(d, ox, oy);
@@ -300,7 +307,9 @@ bool CopySameSize(DeviceContext* dst, RECT d, DeviceContext* src, int ox, int oy
   }
   // On the screen, rows that already hold the source are left as they are and
   // not reported: a window painted again unchanged costs the presenter nothing.
-  const bool screen = !dst->memory && !keyed;
+  const bool screen =
+      !dst->memory && !keyed && !(last && last->differed && last->unchecked < kMostUnchecked);
+  int rows = 0, differing = 0;
   ForEachPiece(dst, d, [&](const RECT& p) {
     int w = p.right - p.left;
     RECT written{p.left, p.bottom, p.right, p.top};
@@ -308,7 +317,9 @@ bool CopySameSize(DeviceContext* dst, RECT d, DeviceContext* src, int ox, int oy
       std::uint32_t* out = t.row(y) + p.left;
       const std::uint32_t* in = view.at(p.left, y);
       if (screen) {
+        ++rows;
         if (std::memcmp(out, in, std::size_t(w) * 4) == 0) continue;
+        ++differing;
         written.top = std::min<LONG>(written.top, y);
         written.bottom = y + 1;
       }
@@ -320,7 +331,12 @@ bool CopySameSize(DeviceContext* dst, RECT d, DeviceContext* src, int ox, int oy
     }
     return screen ? written : p;
   });
-  if (remember) RememberCopy(t, s, d, ox, oy, dst->clip.Rects());
+  if (last) {
+    last->held = true;
+    last->source = s.stamp;
+    last->unchecked = screen ? 0 : last->unchecked + 1;
+    if (screen) last->differed = differing * 2 > rows;
+  }
   return true;
 }
 
@@ -499,13 +515,10 @@ void DrawLine(HDC hdc, POINT a, POINT b) {
 
 void ForgetScreenCopies(const RECT& r) {
   auto& copies = ScreenCopies();
-  copies.erase(std::remove_if(copies.begin(), copies.end(),
-                              [&](const ScreenCopy& c) {
-                                for (const RECT& piece : c.clip)
-                                  if (!RectEmpty(Intersect(Intersect(c.d, piece), r))) return true;
-                                return false;
-                              }),
-               copies.end());
+  for (ScreenCopy& c : copies)
+    if (c.held)
+      for (const RECT& piece : c.clip)
+        if (!RectEmpty(Intersect(Intersect(c.d, piece), r))) c.held = false;
 }
 
 GdiObject::~GdiObject() {
