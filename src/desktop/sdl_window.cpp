@@ -258,6 +258,35 @@ std::int64_t DrawToSurface(const std::vector<RECT>& changed, bool whole) {
   return pixels;
 }
 
+constexpr std::int64_t kNotDirect = -2;
+
+// At zoom 1 the window's surface itself is the last frame: what was written
+// is compared with it and what differs drawn in one pass, and `shown` is not
+// kept (the next frame that needs it starts whole). kNotDirect when the
+// surface takes another format than ours.
+std::int64_t DrawChangedToSurface(const std::vector<RECT>& written) {
+  SDL_Surface* s = g_desk.failDraws > 0 ? nullptr : SDL_GetWindowSurface(g_desk.window);
+  if (!s) return kDrawFailed;
+  const frame::Layout& l = g_desk.scaler.layout();
+  if ((s->format->format != SDL_PIXELFORMAT_RGB888 && s->format->format != SDL_PIXELFORMAT_ARGB8888) ||
+      l.dest.right > s->w || l.dest.bottom > s->h)
+    return kNotDirect;
+  if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return kDrawFailed;
+  g_desk.shown.Reset();
+  std::vector<RECT> changed =
+      frame::DrawChanged(ScreenSurface(), written, l, static_cast<std::uint32_t*>(s->pixels), s->pitch / 4);
+  if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+  std::vector<SDL_Rect> sent;
+  std::int64_t pixels = 0;
+  for (const RECT& r : changed) {
+    RECT a = l.ToWindow(r);
+    sent.push_back(SDL_Rect{a.left, a.top, a.right - a.left, a.bottom - a.top});
+    pixels += std::int64_t(a.right - a.left) * (a.bottom - a.top);
+  }
+  if (!sent.empty()) SDL_UpdateWindowSurfaceRects(g_desk.window, sent.data(), int(sent.size()));
+  return pixels;
+}
+
 // A renderer: the changed rectangles go into a texture of the device screen
 // (scaled by the renderer, nearest neighbour) or, below zoom 1, of the
 // picture (scaled here), and the frame is drawn from it. kDrawFailed when a
@@ -333,10 +362,17 @@ std::int64_t Frame() {
     if (!l.Same(g_desk.scaler.layout())) g_desk.scaler.Configure(l);
     g_desk.shown.Reset();
   }
-  std::vector<RECT> changed = g_desk.shown.Take(screen, written);
-  if (changed.empty()) return 0;
+  std::int64_t pixels = kNotDirect;
+  if (!whole && !g_desk.renderer && !l.smooth && l.zoom == 1) {
+    pixels = DrawChangedToSurface(written);
+    if (pixels == 0) return 0;
+  }
+  if (pixels == kNotDirect) {
+    std::vector<RECT> changed = g_desk.shown.Take(screen, written);
+    if (changed.empty()) return 0;
+    pixels = g_desk.renderer ? DrawToRenderer(changed, whole) : DrawToSurface(changed, whole);
+  }
   g_desk.whole = false;
-  std::int64_t pixels = g_desk.renderer ? DrawToRenderer(changed, whole) : DrawToSurface(changed, whole);
   if (pixels == kDrawFailed) {
     // `shown` already holds pixels the window may not: the next frame is whole.
     if (g_desk.failDraws > 0) --g_desk.failDraws;

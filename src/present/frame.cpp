@@ -346,18 +346,19 @@ std::vector<RECT> Shown::Take(const Surface& screen, const std::vector<RECT>& wr
     for (int y = r.top; y < r.bottom; ++y) {
       const std::uint32_t* a = screen.row(y);
       std::uint32_t* b = pixels_.row(y);
-      if (std::memcmp(a + r.left, b + r.left, bytes) == 0) continue;
+      // (std::equal, not memcmp: the page's C library compares a byte at a
+      // time; on the desktop, libstdc++ makes std::equal a memcmp anyway.)
+      if (std::equal(a + r.left, a + r.right, b + r.left)) continue;
       top = std::min(top, y);
       bottom = y + 1;
       // Eight pixels at a time, then one.
       constexpr int kRun = 8;
       int x = r.left;
-      while (x + kRun <= left && std::memcmp(a + x, b + x, sizeof(std::uint32_t) * kRun) == 0) x += kRun;
+      while (x + kRun <= left && std::equal(a + x, a + x + kRun, b + x)) x += kRun;
       while (x < left && a[x] == b[x]) ++x;
       left = x;
       x = r.right;
-      while (x - kRun >= right && std::memcmp(a + x - kRun, b + x - kRun, sizeof(std::uint32_t) * kRun) == 0)
-        x -= kRun;
+      while (x - kRun >= right && std::equal(a + x - kRun, a + x, b + x - kRun)) x -= kRun;
       while (x > right && a[x - 1] == b[x - 1]) --x;
       right = x;
       std::memcpy(b + r.left, a + r.left, bytes);
@@ -365,6 +366,51 @@ std::vector<RECT> Shown::Take(const Surface& screen, const std::vector<RECT>& wr
     if (top >= bottom) continue;
     RECT c{left, top, right, bottom};
     changed.push_back(c);
+  }
+  return changed;
+}
+
+namespace {
+// Whether four device pixels show as four window pixels.
+bool Same4(const std::uint32_t* device, const std::uint32_t* window) {
+  const Pixels4 alpha = {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
+  Pixels4 a, b;
+  std::memcpy(&a, device, sizeof a);
+  std::memcpy(&b, window, sizeof b);
+  Pixels4 x = (a | alpha) ^ b;
+  std::uint64_t halves[2];
+  std::memcpy(halves, &x, sizeof halves);
+  return (halves[0] | halves[1]) == 0;
+}
+}  // namespace
+
+std::vector<RECT> DrawChanged(const Surface& screen, const std::vector<RECT>& written, const Layout& l,
+                              std::uint32_t* dst, int pitch) {
+  std::vector<RECT> changed;
+  if (l.smooth || l.zoom != 1 || screen.width != l.screenW || screen.height != l.screenH) return changed;
+  const RECT all{0, 0, screen.width, screen.height};
+  for (const RECT& w : written) {
+    RECT r = Intersect(w, all);
+    if (RectEmpty(r)) continue;
+    int top = r.bottom, bottom = r.top, left = r.right, right = r.left;
+    for (int y = r.top; y < r.bottom; ++y) {
+      const std::uint32_t* a = screen.row(y);
+      std::uint32_t* b = dst + std::ptrdiff_t(l.dest.top + y) * pitch + l.dest.left;
+      // The row's first and last differing pixels, four at a time, then one.
+      int x = r.left;
+      while (x + 4 <= r.right && Same4(a + x, b + x)) x += 4;
+      while (x < r.right && (a[x] | 0xFF000000u) == b[x]) ++x;
+      if (x == r.right) continue;
+      int end = r.right;
+      while (end - 4 >= x && Same4(a + end - 4, b + end - 4)) end -= 4;
+      while (end > x && (a[end - 1] | 0xFF000000u) == b[end - 1]) --end;
+      OpaqueCopy(b + x, a + x, end - x);
+      top = std::min(top, y);
+      bottom = y + 1;
+      left = std::min(left, x);
+      right = std::max(right, end);
+    }
+    if (top < bottom) changed.push_back(RECT{left, top, right, bottom});
   }
   return changed;
 }

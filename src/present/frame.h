@@ -77,6 +77,14 @@ class Writes {
   std::vector<RECT> rects_;
 };
 
+// At zoom 1 the window's own pixels (0xFFRRGGBB, the layout's dest within
+// `dst`, `pitch` pixels a row) are the last frame. Of the rectangles written,
+// the parts whose pixels differ from the window's, each cut to its changed
+// rows and columns, in device pixels; those pixels are drawn into the window
+// as they are found. Empty when no pixel changed.
+std::vector<RECT> DrawChanged(const Surface& screen, const std::vector<RECT>& written, const Layout& layout,
+                              std::uint32_t* dst, int pitch);
+
 // The device pixels the window shows (those of the last frame).
 class Shown {
  public:

@@ -176,6 +176,55 @@ TEST(FrameShown, TakesOnlyPixelsThatDiffer) {
   EXPECT_EQ(changed[0].top, 639);
 }
 
+// At zoom 1 the window's pixels are the last frame: the same cases as above,
+// found against a window of 500 x 700 showing the screen from (10, 30), and
+// the window then holds the screen's pixels, made opaque.
+TEST(FrameDrawChanged, FindsAndDrawsOnlyPixelsThatDifferFromTheWindow) {
+  Surface screen = Pattern(480, 640);
+  frame::Layout l = frame::Fit(480, 640, 500, 700);
+  ASSERT_EQ(l.zoom, 1);
+  ASSERT_FALSE(l.smooth);
+  const int pitch = 500;
+  std::vector<std::uint32_t> window(std::size_t(pitch) * 700, 0);
+  auto at = [&](int x, int y) { return window[std::size_t(l.dest.top + y) * pitch + l.dest.left + x]; };
+  auto draw = [&](std::vector<RECT> written) {
+    return frame::DrawChanged(screen, written, l, window.data(), pitch);
+  };
+  auto first = draw({RECT{0, 0, 480, 640}});
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].right, 480);
+  EXPECT_EQ(first[0].bottom, 640);
+  EXPECT_EQ(at(479, 639), screen.row(639)[479] | 0xFF000000u);
+  EXPECT_EQ(window[0], 0u) << "a bar was drawn on";
+  EXPECT_TRUE(draw({RECT{30, 178, 450, 448}}).empty());
+  struct Case {
+    std::vector<POINT> flipped;  // device pixels changed
+    RECT written;
+    RECT expected;  // empty: nothing to send
+  };
+  const Case cases[] = {
+      {{{100, 200}, {60, 230}}, {30, 178, 450, 448}, {60, 200, 101, 231}},
+      {{{31, 178}, {449, 447}}, {30, 178, 450, 448}, {31, 178, 450, 448}},  // at the rectangle's edges
+      {{{479, 639}}, {400, 600, 900, 900}, {479, 639, 480, 640}},           // cut to the screen
+      {{{5, 5}}, {100, 100, 200, 200}, {0, 0, 0, 0}},                       // not written: not looked at
+  };
+  for (const Case& c : cases) {
+    for (POINT p : c.flipped) screen.row(p.y)[p.x] ^= 0x010101;
+    auto changed = draw({c.written});
+    if (RectEmpty(c.expected)) {
+      EXPECT_TRUE(changed.empty());
+      continue;
+    }
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_EQ(changed[0].left, c.expected.left);
+    EXPECT_EQ(changed[0].top, c.expected.top);
+    EXPECT_EQ(changed[0].right, c.expected.right);
+    EXPECT_EQ(changed[0].bottom, c.expected.bottom);
+    for (POINT p : c.flipped) EXPECT_EQ(at(p.x, p.y), screen.row(p.y)[p.x] | 0xFF000000u);
+    EXPECT_TRUE(draw({c.written}).empty()) << "drawn, yet found again";
+  }
+}
+
 TEST(FrameWrites, FewRectanglesCoverAllThatWasWritten) {
   frame::Writes writes;
   std::vector<RECT> added;
