@@ -64,11 +64,13 @@ EM_ASYNC_JS(void, web_yield, (), {
   });
 });
 
-// Pixels as RGBA bytes into the canvas at (x, y).
-EM_JS(void, web_put_pixels, (const std::uint8_t* rgba, int x, int y, int w, int h), {
+// Pixels as RGBA bytes into the canvas at (x, y). The context is desynchronized:
+// its frames reach the display on their own, which in Chromium spares a commit
+// of the whole canvas through the page's compositor at every frame.
+EM_JS(void, web_put_pixels, (const std::uint32_t* rgba, int x, int y, int w, int h), {
   const canvas = Module.canvas;
   if (!Module.melvoriaContext || Module.melvoriaContext.canvas !== canvas)
-    Module.melvoriaContext = canvas.getContext('2d', {alpha: false});
+    Module.melvoriaContext = canvas.getContext('2d', {alpha: false, desynchronized: true});
   const bytes = new Uint8ClampedArray(HEAPU8.buffer, rgba, w * h * 4);
   Module.melvoriaContext.putImageData(new ImageData(bytes, w, h), x, y);
   if (Module.onScreenShown) Module.onScreenShown();
@@ -98,10 +100,12 @@ struct Page {
   bool hidden = false;
   bool textEntry = false;
   std::int64_t lastPresent = -1000;
-  int pageLandscape = -1;  // as last seen; a change turns the device
-  frame::Shown shown;      // what the canvas shows
+  std::int64_t lastWake = 0;   // when the last wait ended
+  bool browserHadTurn = true;  // input may have come since SDL was last asked
+  int pageLandscape = -1;      // as last seen; a change turns the device
+  frame::Shown shown;          // what the canvas shows
   input::Translator input{PointerToDevice};
-  std::vector<std::uint8_t> rgba;
+  std::vector<std::uint32_t> rgba;  // what goes to the canvas, RGBA
 };
 Page g_page;
 
@@ -177,17 +181,15 @@ void Present() {
   g_page.lastPresent = RealClockMs();
   for (const RECT& r : g_page.shown.Take(screen, ScreenWrites().Take())) {
     const int w = r.right - r.left, h = r.bottom - r.top;
-    g_page.rgba.resize(std::size_t(w) * h * 4);
-    std::uint8_t* out = g_page.rgba.data();
+    g_page.rgba.resize(std::size_t(w) * h);
+    std::uint32_t* out = g_page.rgba.data();
     for (int y = r.top; y < r.bottom; ++y) {
       if ((y - r.top) % 64 == 63) StartStep();  // the first frame is the whole screen
       const std::uint32_t* row = screen.row(y);
+      // 0x00RRGGBB to the bytes R, G, B, 255 (WebAssembly is little-endian).
       for (int x = r.left; x < r.right; ++x) {
-        std::uint32_t p = row[x];  // 0x00RRGGBB
-        *out++ = std::uint8_t(p >> 16);
-        *out++ = std::uint8_t(p >> 8);
-        *out++ = std::uint8_t(p);
-        *out++ = 255;
+        std::uint32_t p = row[x];
+        *out++ = 0xFF000000u | ((p & 0xFFu) << 16) | (p & 0xFF00u) | ((p >> 16) & 0xFFu);
       }
     }
     web_put_pixels(g_page.rgba.data(), r.left, r.top, w, h);
@@ -205,6 +207,7 @@ constexpr double kStartStepMs = 4;
 void StartStep() {
   if (!g_start.running || emscripten_get_now() - g_start.since < kStartStepMs || !web_may_yield()) return;
   web_yield();
+  g_page.browserHadTurn = true;
   g_start.since = emscripten_get_now();
 }
 
@@ -283,8 +286,14 @@ void RequestRaiseFromOtherThread() {}
 
 void DesktopPresentIfDue() {
   if (!g_page.window) return;
-  PollEvents();
-  FollowPageOrientation();
+  // Input reaches SDL only in the browser's event handlers, which run only
+  // while the program has handed the browser its turn: SDL (and through it
+  // the pads) is asked once after each, not at every message.
+  if (g_page.browserHadTurn) {
+    g_page.browserHadTurn = false;
+    PollEvents();
+    FollowPageOrientation();
+  }
   FollowTextEntry();
   if (ScreenDirty() && !g_page.hidden && RealClockMs() - g_page.lastPresent >= kFrameMs) {
     StartStep();
@@ -294,7 +303,12 @@ void DesktopPresentIfDue() {
 
 void DesktopWait(std::int64_t deadlineMs) {
   g_start.running = false;
+  // Timers wake the page once a display frame at most, as they do the desktop
+  // window: the ticks that fell due meanwhile all run then, one after another
+  // (the device drops a timer's ticks only eight periods late). Each wake is a
+  // browser task and a round of Asyncify, which cost more than the tick.
   std::int64_t until = deadlineMs;
+  if (until >= 0) until = std::max(until, std::max(g_page.lastPresent, g_page.lastWake) + kFrameMs);
   if (g_page.window && ScreenDirty() && !g_page.hidden) {
     std::int64_t frame = g_page.lastPresent + kFrameMs;
     if (until < 0 || frame < until) until = frame;
@@ -303,6 +317,8 @@ void DesktopWait(std::int64_t deadlineMs) {
     std::int64_t now = RealClockMs();
     web_wait(until < 0 ? -1 : int(std::max<std::int64_t>(0, until - now)));
   }
+  g_page.lastWake = RealClockMs();
+  g_page.browserHadTurn = true;
   DesktopPresentIfDue();
 }
 
