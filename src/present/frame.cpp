@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "device/port.h"
 
@@ -371,16 +374,19 @@ std::vector<RECT> Shown::Take(const Surface& screen, const std::vector<RECT>& wr
 }
 
 namespace {
-// Whether four device pixels show as four window pixels.
-bool Same4(const std::uint32_t* device, const std::uint32_t* window) {
-  const Pixels4 alpha = {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u};
-  Pixels4 a, b;
-  std::memcpy(&a, device, sizeof a);
-  std::memcpy(&b, window, sizeof b);
-  Pixels4 x = (a | alpha) ^ b;
-  std::uint64_t halves[2];
-  std::memcpy(halves, &x, sizeof halves);
-  return (halves[0] | halves[1]) == 0;
+// Whether eight device pixels show as eight window pixels.
+bool Same8(const std::uint32_t* device, const std::uint32_t* window) {
+#if defined(__SSE2__)
+  const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+  auto load = [](const std::uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+  __m128i same = _mm_and_si128(_mm_cmpeq_epi32(_mm_or_si128(load(device), alpha), load(window)),
+                               _mm_cmpeq_epi32(_mm_or_si128(load(device + 4), alpha), load(window + 4)));
+  return _mm_movemask_epi8(same) == 0xFFFF;
+#else
+  std::uint32_t x = 0;
+  for (int i = 0; i < 8; ++i) x |= (device[i] | 0xFF000000u) ^ window[i];
+  return x == 0;
+#endif
 }
 }  // namespace
 
@@ -396,13 +402,13 @@ std::vector<RECT> DrawChanged(const Surface& screen, const std::vector<RECT>& wr
     for (int y = r.top; y < r.bottom; ++y) {
       const std::uint32_t* a = screen.row(y);
       std::uint32_t* b = dst + std::ptrdiff_t(l.dest.top + y) * pitch + l.dest.left;
-      // The row's first and last differing pixels, four at a time, then one.
+      // The row's first and last differing pixels, eight at a time, then one.
       int x = r.left;
-      while (x + 4 <= r.right && Same4(a + x, b + x)) x += 4;
+      while (x + 8 <= r.right && Same8(a + x, b + x)) x += 8;
       while (x < r.right && (a[x] | 0xFF000000u) == b[x]) ++x;
       if (x == r.right) continue;
       int end = r.right;
-      while (end - 4 >= x && Same4(a + end - 4, b + end - 4)) end -= 4;
+      while (end - 8 >= x && Same8(a + end - 8, b + end - 8)) end -= 8;
       while (end > x && (a[end - 1] | 0xFF000000u) == b[end - 1]) --end;
       OpaqueCopy(b + x, a + x, end - x);
       top = std::min(top, y);
