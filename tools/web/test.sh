@@ -1,8 +1,10 @@
 #!/bin/bash
 # `make test-web`: builds the page (tools/web/build.sh) and runs web/web_test.mjs
 # in headless Chromium against the desktop program, whose screenshots it must
-# equal. Installs what it needs: Debian's emscripten and chromium, and the
-# test's node packages (web/package-lock.json) into build-web/test.
+# equal, and the other web tests; web/cost_test.mjs measures the page's CPU
+# beside the desktop program's in its window (under Xvfb). Installs what it
+# needs: Debian's emscripten, chromium, Xvfb and xdotool, and the test's node
+# packages (web/package-lock.json) into build-web/test.
 #
 #   MELVORIA_DESKTOP   the desktop program to compare with (default build/melvoria)
 set -euo pipefail
@@ -18,6 +20,7 @@ if [ ! -x "$desktop" ]; then
   exit 1
 fi
 "$here/build.sh"
+web_install_tools xvfb xdotool
 
 mkdir -p "$out/test"
 cp "$root/web/package.json" "$root/web/package-lock.json" "$root/web/"*.mjs "$root/tools/web/serve.mjs" "$out/test/"
@@ -31,7 +34,7 @@ cd "$out/test"
 # runner (`node --test`) reads a file's results back from a child process and
 # at times fails on them ("Unable to deserialize cloned data").
 failed=0
-for file in web_test.mjs storage_test.mjs site_test.mjs; do
+for file in web_test.mjs storage_test.mjs site_test.mjs cost_test.mjs; do
   MELVORIA_SITE="$out" MELVORIA_SOURCE="$root" MELVORIA_DESKTOP="$desktop" CHROMIUM=/usr/bin/chromium \
     FIREFOX=/usr/bin/firefox-esr node "$file" || failed=1
 done

@@ -8,9 +8,10 @@ web_as_root() {
   if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+# Installs WEB_PACKAGES and any packages named.
 web_install_tools() {
   local missing="" p
-  for p in $WEB_PACKAGES; do
+  for p in $WEB_PACKAGES "$@"; do
     # Node.js may come from elsewhere with npm inside it.
     if [ "$p" = nodejs ] && command -v node >/dev/null; then continue; fi
     if [ "$p" = npm ] && command -v npm >/dev/null; then continue; fi
