@@ -21,9 +21,8 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import {promisify} from 'node:util';
-import puppeteer from 'puppeteer-core';
 import {createSiteServer} from './serve.mjs';
-import {canvasPicture, chromium, desktop, openPage, site, sleep, tap, waitForChange, waitForFirstFrame,
+import {canvasPicture, desktop, launchChromium, listenOnLoopback, openPage, site, sleep, tap, waitForChange, waitForFirstFrame,
   work} from './helpers.mjs';
 
 const kSeconds = Number(process.env.MELVORIA_COST_SECONDS || 10);
@@ -239,13 +238,8 @@ async function desktopRun(x) {
 
 before(async () => {
   server = createSiteServer(site);
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  origin = `http://127.0.0.1:${server.address().port}`;
-  browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--mute-audio'],
-  });
+  origin = await listenOnLoopback(server);
+  browser = await launchChromium();
   browserSession = await browser.target().createCDPSession();
 });
 

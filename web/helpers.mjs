@@ -11,12 +11,26 @@ import os from 'node:os';
 import path from 'node:path';
 import {promisify} from 'node:util';
 import zlib from 'node:zlib';
+import puppeteer from 'puppeteer-core';
 
 export const site = path.resolve(process.env.MELVORIA_SITE || 'build-web');
 export const desktop = path.resolve(process.env.MELVORIA_DESKTOP || 'build/melvoria');
 export const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 export const work = fs.mkdtempSync(path.join(os.tmpdir(), 'melvoria-web-test-'));
 export const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Listens on a free port of the loopback; the origin to open.
+export async function listenOnLoopback(server) {
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  return `http://127.0.0.1:${server.address().port}`;
+}
+
+// Headless Chromium as the tests run it: no sandbox (root in CI), WebGL in
+// software, no sound.
+export function launchChromium() {
+  return puppeteer.launch({executablePath: chromium, headless: true,
+    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--mute-audio']});
+}
 
 // A page of the site at `origin`; `init` (if any) runs before the page's own scripts.
 export async function openPage(context, origin, query = {}, viewport = {width: 800, height: 720}, init = null) {

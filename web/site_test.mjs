@@ -14,7 +14,8 @@ import zlib from 'node:zlib';
 import lighthouse from 'lighthouse';
 import puppeteer from 'puppeteer-core';
 import {createSiteServer, kTypes} from './serve.mjs';
-import {assertSamePicture, canvasPicture, chromium, decodePng, forScreen, kScreens, kStoreKey, kWebStore, openExitBox, openPage,
+import {assertSamePicture, canvasPicture, chromium, decodePng, forScreen, kScreens, kStoreKey, kWebStore, launchChromium,
+  listenOnLoopback, openExitBox, openPage,
   readPageFile, runDesktop, runPage, site, tap, waitForChange, waitForFirstFrame, waitForStill, waitForStorage,
   work} from './helpers.mjs';
 
@@ -25,11 +26,6 @@ const firefox = process.env.FIREFOX || '/usr/bin/firefox-esr';
 function keptFiles(folder = site) {
   const worker = fs.readFileSync(path.join(folder, 'sw.js'), 'utf8');
   return JSON.parse(worker.match(/^const kFiles = (.*);$/m)[1]);
-}
-
-async function listen(server) {
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return `http://127.0.0.1:${server.address().port}`;
 }
 
 function stop(server) {
@@ -56,9 +52,8 @@ let browser;
 
 before(async () => {
   server = createSiteServer(site);
-  origin = await listen(server);
-  browser = await puppeteer.launch({executablePath: chromium, headless: true,
-    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--mute-audio']});
+  origin = await listenOnLoopback(server);
+  browser = await launchChromium();
 });
 
 after(async () => {
@@ -165,7 +160,7 @@ describe('Chromium', () => {
   test('after the first visit the page plays offline, and stores', async () => {
     const reference = await runDesktop(path.join(work, 'offline'), 'wait 1000\nshot $D/menu.png\n', '480x640', ['$D/menu.png']);
     const own = createSiteServer(site);
-    const at = await listen(own);
+    const at = await listenOnLoopback(own);
     const context = await browser.createBrowserContext();
     try {
       const page = await openPage(context, at);
@@ -200,7 +195,7 @@ describe('Chromium', () => {
       response.writeHead(503).end();
       return false;
     }});
-    const at = await listen(own);
+    const at = await listenOnLoopback(own);
     const context = await browser.createBrowserContext();
     // The service worker's next version: a new worker, and a page that says so.
     const edit = (name, from, to) => {

@@ -14,11 +14,10 @@ import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import {promisify} from 'node:util';
-import puppeteer from 'puppeteer-core';
+import {launchChromium, listenOnLoopback} from './helpers.mjs';
 
 const site = path.resolve(process.env.MELVORIA_SITE || 'build-web');
 const desktop = path.resolve(process.env.MELVORIA_DESKTOP || 'build/melvoria');
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'melvoria-storage-test-'));
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
@@ -40,10 +39,8 @@ before(async () => {
     response.writeHead(200, {'Content-Type': kTypes[path.extname(name)] || 'application/octet-stream',
       'Cache-Control': 'no-store'}).end(fs.readFileSync(file));
   });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  origin = `http://127.0.0.1:${server.address().port}`;
-  browser = await puppeteer.launch({executablePath: chromium, headless: true,
-    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--mute-audio']});
+  origin = await listenOnLoopback(server);
+  browser = await launchChromium();
 });
 after(async () => {
   if (browser) await browser.close();

@@ -8,10 +8,9 @@ import {after, before, describe, test} from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
-import puppeteer from 'puppeteer-core';
 import {createSiteServer} from './serve.mjs';
 import * as h from './helpers.mjs';
-import {assertSamePicture, canvasPicture, chromium, decodePng, differingPixels, fromRgba, hardKeysOn, openExitBox, kStoreKey, kWebStore, pagePoint,
+import {assertSamePicture, canvasPicture, decodePng, differingPixels, fromRgba, hardKeysOn, openExitBox, kStoreKey, kWebStore, pagePoint,
   readPageFile, runDesktop, site, sleep, tap, waitForChange, waitForFirstFrame, waitForPicture, waitForStill,
   waitForStorage, work, writePageFile, kScreens, kSizes, kStartEasy, forScreen} from './helpers.mjs';
 
@@ -23,13 +22,8 @@ let browser;
 
 before(async () => {
   server = createSiteServer(site);
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  origin = `http://127.0.0.1:${server.address().port}`;
-  browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ['--no-sandbox', '--enable-unsafe-swiftshader', '--mute-audio'],
-  });
+  origin = await h.listenOnLoopback(server);
+  browser = await h.launchChromium();
 });
 
 after(async () => {
