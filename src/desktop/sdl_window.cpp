@@ -214,6 +214,11 @@ void LogFrame(std::int64_t pixels) {
 
 constexpr std::int64_t kDrawFailed = -1;
 
+// Whether the window's surface takes our pixels (0xFFRRGGBB) as they are.
+bool DirectFormat(const SDL_Surface* s) {
+  return s->format->format == SDL_PIXELFORMAT_RGB888 || s->format->format == SDL_PIXELFORMAT_ARGB8888;
+}
+
 // The window's surface: drawn in place, only the changed rectangles sent.
 // kDrawFailed when nothing or only part was drawn.
 std::int64_t DrawToSurface(const std::vector<RECT>& changed, bool whole) {
@@ -221,8 +226,8 @@ std::int64_t DrawToSurface(const std::vector<RECT>& changed, bool whole) {
   if (!s) return kDrawFailed;
   Surface& screen = ScreenSurface();
   const frame::Layout& l = g_desk.scaler.layout();
-  // Our pixels are 0xFFRRGGBB; another format takes a converted copy.
-  bool direct = s->format->format == SDL_PIXELFORMAT_RGB888 || s->format->format == SDL_PIXELFORMAT_ARGB8888;
+  // Another format than ours takes a converted copy.
+  bool direct = DirectFormat(s);
   if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return kDrawFailed;
   std::vector<SDL_Rect> sent;
   std::int64_t pixels = 0;
@@ -268,9 +273,7 @@ std::int64_t DrawChangedToSurface(const std::vector<RECT>& written) {
   SDL_Surface* s = g_desk.failDraws > 0 ? nullptr : SDL_GetWindowSurface(g_desk.window);
   if (!s) return kDrawFailed;
   const frame::Layout& l = g_desk.scaler.layout();
-  if ((s->format->format != SDL_PIXELFORMAT_RGB888 && s->format->format != SDL_PIXELFORMAT_ARGB8888) ||
-      l.dest.right > s->w || l.dest.bottom > s->h)
-    return kNotDirect;
+  if (!DirectFormat(s) || l.dest.right > s->w || l.dest.bottom > s->h) return kNotDirect;
   if (SDL_MUSTLOCK(s) && SDL_LockSurface(s) != 0) return kDrawFailed;
   g_desk.shown.Reset();
   std::vector<RECT> changed =
